@@ -1,0 +1,4 @@
+#include "common/module.h"
+#include "descriptor.inc"
+
+FILTER_DESCRIPTOR_SYMBOLS(MODULE_DESCRIPTOR_BYTES)
