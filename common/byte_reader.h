@@ -8,7 +8,7 @@
 namespace flt {
 
 class ByteReader {
-public:
+  public:
     ByteReader() = default;
     ByteReader(const uint8_t *data, size_t size) : data_(data), size_(data ? size : 0) {}
 
@@ -58,7 +58,7 @@ public:
         return true;
     }
 
-private:
+  private:
     template <typename T>
     bool read_uint(T *v, int n, bool big_endian) {
         if (!has(static_cast<size_t>(n))) return false;
@@ -77,8 +77,12 @@ private:
     size_t pos_ = 0;
 };
 
-inline uint16_t load_u16be(const uint8_t *p) { return static_cast<uint16_t>(p[0] << 8 | p[1]); }
-inline uint16_t load_u16le(const uint8_t *p) { return static_cast<uint16_t>(p[1] << 8 | p[0]); }
+inline uint16_t load_u16be(const uint8_t *p) {
+    return static_cast<uint16_t>(p[0] << 8 | p[1]);
+}
+inline uint16_t load_u16le(const uint8_t *p) {
+    return static_cast<uint16_t>(p[1] << 8 | p[0]);
+}
 inline uint32_t load_u32be(const uint8_t *p) {
     return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 |
            static_cast<uint32_t>(p[2]) << 8 | p[3];

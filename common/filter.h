@@ -82,20 +82,17 @@ typedef struct FilterRect {
 
 /* dataProc on import: the header call (record, 0, 0, 0, 0, 0, 0, userData) and
  * the row call (row, y, x, rowCount, rowWidth, rowByteCount, percent, userData). */
-typedef int32_t(FE_CDECL *FilterDataProc)(const void *data, int32_t y, int32_t x,
-                                          int32_t rowCount, int32_t rowWidth,
-                                          int32_t rowByteCount, int32_t percent,
+typedef int32_t(FE_CDECL *FilterDataProc)(const void *data, int32_t y, int32_t x, int32_t rowCount,
+                                          int32_t rowWidth, int32_t rowByteCount, int32_t percent,
                                           uint32_t userData);
 /* dataProc on export: the same field, called with the five-argument write form. */
 typedef int32_t(FE_CDECL *FilterWriteProc)(const void *bytes, FilterRecord *record,
-                                           int32_t byteCount, int32_t percent,
-                                           uint32_t userData);
+                                           int32_t byteCount, int32_t percent, uint32_t userData);
 typedef int32_t(FE_STDCALL *FilterGetRowsProc)(void *destination, int32_t x, int32_t y,
                                                int32_t pixelCount, int32_t rowCount,
                                                FilterRecord *record);
 typedef void(FE_STDCALL *FilterStretchProc)(const void *sourceRow, void *destinationRow,
-                                            int32_t sourcePixelCount,
-                                            int32_t destinationPixelCount,
+                                            int32_t sourcePixelCount, int32_t destinationPixelCount,
                                             int32_t bitsPerPixel);
 typedef int32_t(FE_STDCALL *FilterProgressProc)(int32_t percent, uint32_t progressData);
 

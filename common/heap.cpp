@@ -51,8 +51,12 @@ void heap_fail_at(long n, bool sticky) {
     g_requests = 0;
 }
 
-long heap_request_count() { return g_requests; }
-long heap_live_blocks() { return g_live; }
+long heap_request_count() {
+    return g_requests;
+}
+long heap_live_blocks() {
+    return g_live;
+}
 void heap_reset_counters() {
     g_requests = 0;
     g_fail_at = 0;

@@ -41,7 +41,7 @@ void heap_release(T *&block) {
 
 // Owns one heap block for the length of a call.
 class HeapBlock {
-public:
+  public:
     HeapBlock() = default;
     explicit HeapBlock(size_t size) : data_(static_cast<uint8_t *>(heap_alloc_zero(size))) {}
     ~HeapBlock() { heap_free(data_); }
@@ -63,7 +63,7 @@ public:
         return d;
     }
 
-private:
+  private:
     uint8_t *data_ = nullptr;
 };
 

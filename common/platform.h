@@ -27,8 +27,7 @@ int platform_load_string(uint32_t id, char *buffer, int size);
 // without regard to case; values are trimmed of blanks and of one pair of
 // enclosing quotes.
 // GetPrivateProfileIntA: the value parsed as an integer, or def when absent.
-int32_t platform_profile_int(const char *section, const char *key, int32_t def,
-                             const char *file);
+int32_t platform_profile_int(const char *section, const char *key, int32_t def, const char *file);
 // GetPrivateProfileStringA: copies the value (or def) into buffer, cut to
 // size - 1 characters, and returns the number of characters copied.
 uint32_t platform_profile_string(const char *section, const char *key, const char *def,

@@ -14,12 +14,22 @@ char g_instance_anchor;
 void *g_instance = nullptr;
 }  // namespace
 
-void *platform_heap_alloc(size_t size) { return std::malloc(size); }
-void *platform_heap_realloc(void *block, size_t size) { return std::realloc(block, size); }
-void platform_heap_free(void *block) { std::free(block); }
+void *platform_heap_alloc(size_t size) {
+    return std::malloc(size);
+}
+void *platform_heap_realloc(void *block, size_t size) {
+    return std::realloc(block, size);
+}
+void platform_heap_free(void *block) {
+    std::free(block);
+}
 
-void *platform_module_instance() { return g_instance ? g_instance : &g_instance_anchor; }
-void platform_set_module_instance(void *instance) { g_instance = instance; }
+void *platform_module_instance() {
+    return g_instance ? g_instance : &g_instance_anchor;
+}
+void platform_set_module_instance(void *instance) {
+    g_instance = instance;
+}
 
 int platform_load_string(uint32_t id, char *buffer, int size) {
     if (!buffer || size <= 0) return 0;
@@ -69,6 +79,8 @@ int32_t platform_file_title(const char *path, char *buffer, uint16_t size) {
     return 0;
 }
 
-FilterWindow platform_active_window() { return nullptr; }
+FilterWindow platform_active_window() {
+    return nullptr;
+}
 
 }  // namespace flt

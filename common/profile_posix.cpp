@@ -15,7 +15,6 @@
 namespace flt {
 namespace {
 
-
 std::string trim(const std::string &s) {
     size_t b = 0, e = s.size();
     while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
@@ -64,7 +63,9 @@ bool entry_of(const std::string &line, std::string *key, std::string *value) {
     return true;
 }
 
-bool same_name(const std::string &a, const char *b) { return strcasecmp(a.c_str(), b) == 0; }
+bool same_name(const std::string &a, const char *b) {
+    return strcasecmp(a.c_str(), b) == 0;
+}
 
 std::string unquote(const std::string &v) {
     if (v.size() >= 2 && (v[0] == '"' || v[0] == '\'') && v.back() == v[0])
@@ -174,7 +175,7 @@ int32_t parse_profile_int(const std::string &s) {
     uint32_t value = 0;
     for (; i < s.size(); ++i) {
         char c = static_cast<char>(s[i] | 0x20);
-        unsigned digit = c >= '0' && c <= '9' ? static_cast<unsigned>(c - '0')
+        unsigned digit = c >= '0' && c <= '9'   ? static_cast<unsigned>(c - '0')
                          : c >= 'a' && c <= 'f' ? static_cast<unsigned>(c - 'a' + 10)
                                                 : 99u;
         if (digit >= base) break;
@@ -205,7 +206,8 @@ void set_entry(std::vector<std::string> *lines, const char *section, const char 
         return;
     }
     if (!key) {
-        lines->erase(lines->begin() + static_cast<long>(first), lines->begin() + static_cast<long>(end));
+        lines->erase(lines->begin() + static_cast<long>(first),
+                     lines->begin() + static_cast<long>(end));
         return;
     }
     if (find_key(*lines, first, end, key, &at, &old)) {
@@ -223,8 +225,7 @@ void set_entry(std::vector<std::string> *lines, const char *section, const char 
 
 }  // namespace
 
-int32_t platform_profile_int(const char *section, const char *key, int32_t def,
-                             const char *file) {
+int32_t platform_profile_int(const char *section, const char *key, int32_t def, const char *file) {
     try {
         std::string value;
         if (!lookup(section, key, file, &value) || value.empty()) return def;

@@ -15,7 +15,9 @@ inline void SetRect(FilterRect *r, int32_t left, int32_t top, int32_t right, int
     r->bottom = bottom;
 }
 
-inline bool IsRectEmpty(const FilterRect &r) { return r.right <= r.left || r.bottom <= r.top; }
+inline bool IsRectEmpty(const FilterRect &r) {
+    return r.right <= r.left || r.bottom <= r.top;
+}
 
 // Stores the overlap of a and b in out and returns true; when they do not
 // overlap (or either is empty) out becomes all zero and the result is false.

@@ -28,12 +28,13 @@ struct Options {
 };
 
 int usage() {
-    std::fprintf(stderr,
-                 "usage: filterhost formats\n"
-                 "       filterhost info FILE\n"
-                 "       filterhost convert IN OUT [--index N] [--region L,T,R,B] [--fit W,H]\n"
-                 "                  [--interlace] [--plugin LIB [--plugin-dir DIR] [--filter-id N]]\n"
-                 "common options: --modules DIR (default: ../modules next to filterhost)\n");
+    std::fprintf(
+        stderr,
+        "usage: filterhost formats\n"
+        "       filterhost info FILE\n"
+        "       filterhost convert IN OUT [--index N] [--region L,T,R,B] [--fit W,H]\n"
+        "                  [--interlace] [--plugin LIB [--plugin-dir DIR] [--filter-id N]]\n"
+        "common options: --modules DIR (default: ../modules next to filterhost)\n");
     return 2;
 }
 

@@ -28,9 +28,7 @@ struct Image {
 
     size_t row_bytes() const;
     uint8_t *row(int32_t top_index) { return pixels.data() + row_bytes() * top_index; }
-    const uint8_t *row(int32_t top_index) const {
-        return pixels.data() + row_bytes() * top_index;
-    }
+    const uint8_t *row(int32_t top_index) const { return pixels.data() + row_bytes() * top_index; }
     int32_t palette_count() const { return static_cast<int32_t>(palette.size() / 3); }
     void allocate() { pixels.assign(row_bytes() * static_cast<size_t>(height), 0); }
 };
@@ -52,21 +50,28 @@ struct Descriptor {
 bool parse_descriptor(const uint8_t *bytes, size_t size, Descriptor *out);
 
 class Module {
-public:
+  public:
     // Loads build/modules/<name>.so (or any path); nullptr with *error set.
     static std::unique_ptr<Module> load(const std::string &path, std::string *error);
+    // Wraps a FilterEntry linked into the program (tests link a module's core
+    // to reach its heap hooks); the descriptor is parsed from the given bytes.
+    static std::unique_ptr<Module> linked(FilterEntryProc entry, const std::string &name,
+                                          const void *descriptor = nullptr,
+                                          size_t descriptor_size = 0);
     ~Module();
     Module(const Module &) = delete;
     Module &operator=(const Module &) = delete;
 
-    int32_t call(uint32_t operation, FilterRecord *record) const { return entry_(operation, record); }
+    int32_t call(uint32_t operation, FilterRecord *record) const {
+        return entry_(operation, record);
+    }
     const Descriptor &descriptor() const { return descriptor_; }
     const std::string &path() const { return path_; }
     // The module's file name without directory and suffix ("pngxchg").
     std::string name() const;
     bool handles_extension(const std::string &extension) const;
 
-private:
+  private:
     Module() = default;
     void *library_ = nullptr;
     FilterEntryProc entry_ = nullptr;
@@ -93,7 +98,7 @@ struct WriteCall {
 // A FilterRecord with its host: callbacks, the file bytes, what was delivered.
 // Tests script refusals and inspect every call.
 class Session {
-public:
+  public:
     explicit Session(const Module &module);
     ~Session();
     Session(const Session &) = delete;
@@ -130,10 +135,10 @@ public:
 
     // Scripting. The k-th (1-based) call of the kind returns 0; with
     // store_cancel the host puts FERR_CANCELLED in errorCode first.
-    int refuse_header = 0;      // 1: refuse the header call
-    int refuse_row_at = 0;      // k-th row call
-    int refuse_write_at = 0;    // k-th write call
-    int refuse_progress_at = 0; // k-th hostProgressProc call
+    int refuse_header = 0;       // 1: refuse the header call
+    int refuse_row_at = 0;       // k-th row call
+    int refuse_write_at = 0;     // k-th write call
+    int refuse_progress_at = 0;  // k-th hostProgressProc call
     bool store_cancel = false;
     // Directory returned by getDirectory and the help path of getHelpPath.
     std::string directory;
@@ -149,7 +154,7 @@ public:
     int32_t on_progress(int32_t percent);
     void count_stretch() { ++stretch_calls_; }
 
-private:
+  private:
     void take_header();
     bool refuse(int at, int count);
 
@@ -183,8 +188,7 @@ std::string error_message(uint32_t code);
 // Netpbm files (PBM/PGM/PPM raw and plain, PAM) read and written by the host
 // itself. 1-bit images use palette {black, white}; grey images an 8-bit grey
 // ramp; colour 24-bit BGR. PAM with alpha yields the alpha plane too.
-bool read_netpbm(const std::vector<uint8_t> &bytes, Image *image, Image *alpha,
-                 std::string *error);
+bool read_netpbm(const std::vector<uint8_t> &bytes, Image *image, Image *alpha, std::string *error);
 bool is_netpbm(const std::vector<uint8_t> &bytes);
 // Writes the image as PBM (1 bit, two-entry palette black/white), PGM (8-bit
 // grey ramp palette) or PPM (anything else, expanded through the palette).

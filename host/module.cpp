@@ -46,8 +46,7 @@ bool parse_descriptor(const uint8_t *bytes, size_t size, Descriptor *out) {
     if (!read_u32(bytes, size, &pos, &d.number)) return false;
     pos = 28;
     std::string patterns;
-    if (!read_cstring(bytes, size, &pos, &d.name) ||
-        !read_cstring(bytes, size, &pos, &patterns))
+    if (!read_cstring(bytes, size, &pos, &d.name) || !read_cstring(bytes, size, &pos, &patterns))
         return false;
     size_t start = 0;
     while (start <= patterns.size()) {
@@ -92,6 +91,17 @@ std::unique_ptr<Module> Module::load(const std::string &path, std::string *error
     return m;
 }
 
+std::unique_ptr<Module> Module::linked(FilterEntryProc entry, const std::string &name,
+                                       const void *descriptor, size_t descriptor_size) {
+    std::unique_ptr<Module> m(new Module());
+    m->entry_ = entry;
+    m->path_ = name;
+    if (descriptor)
+        parse_descriptor(static_cast<const uint8_t *>(descriptor), descriptor_size,
+                         &m->descriptor_);
+    return m;
+}
+
 Module::~Module() {
     if (library_) dlclose(library_);
 }
@@ -116,8 +126,7 @@ std::string default_module_dir() {
     return dir + "/../modules";
 }
 
-std::vector<std::unique_ptr<Module>> load_all_modules(const std::string &dir,
-                                                      std::string *error) {
+std::vector<std::unique_ptr<Module>> load_all_modules(const std::string &dir, std::string *error) {
     std::vector<std::unique_ptr<Module>> modules;
     for (const char *name : {"pngxchg", "paintxchg", "gemxchg", "plughost", "rsrcxchg"}) {
         std::string e;
@@ -132,20 +141,34 @@ std::vector<std::unique_ptr<Module>> load_all_modules(const std::string &dir,
 
 std::string error_message(uint32_t code) {
     switch (code) {
-        case FERR_NO_MEMORY: return "out of memory";
-        case FERR_CANNOT_READ: return "the host refused a row (cannot read)";
-        case FERR_TRANSFER: return "the data transfer with the host failed";
-        case FERR_NOT_FORMAT: return "not a file of this format";
-        case FERR_UNSUPPORTED: return "a variant of the format that is not supported";
-        case FERR_CORRUPT: return "the file is damaged";
-        case FERR_DECODE: return "the compressed data cannot be decoded";
-        case FERR_BAD_IMAGE: return "bad image";
-        case FERR_BAD_REQUEST: return "the request cannot be served (region, depth or operation)";
-        case FERR_FILE_NAME: return "no file name can be taken from the path";
-        case FERR_CANCELLED: return "cancelled";
-        case FERR_PLUGIN: return "the plug-in reported an error";
-        case FERR_PLUGIN_LOAD: return "the plug-in cannot be loaded";
-        default: return "error " + std::to_string(code);
+        case FERR_NO_MEMORY:
+            return "out of memory";
+        case FERR_CANNOT_READ:
+            return "the host refused a row (cannot read)";
+        case FERR_TRANSFER:
+            return "the data transfer with the host failed";
+        case FERR_NOT_FORMAT:
+            return "not a file of this format";
+        case FERR_UNSUPPORTED:
+            return "a variant of the format that is not supported";
+        case FERR_CORRUPT:
+            return "the file is damaged";
+        case FERR_DECODE:
+            return "the compressed data cannot be decoded";
+        case FERR_BAD_IMAGE:
+            return "bad image";
+        case FERR_BAD_REQUEST:
+            return "the request cannot be served (region, depth or operation)";
+        case FERR_FILE_NAME:
+            return "no file name can be taken from the path";
+        case FERR_CANCELLED:
+            return "cancelled";
+        case FERR_PLUGIN:
+            return "the plug-in reported an error";
+        case FERR_PLUGIN_LOAD:
+            return "the plug-in cannot be loaded";
+        default:
+            return "error " + std::to_string(code);
     }
 }
 

@@ -55,7 +55,9 @@ void grey_ramp(Image *image) {
         for (int c = 0; c < 3; ++c) image->palette[i * 3 + c] = static_cast<uint8_t>(i);
 }
 
-void black_white(Image *image) { image->palette = {0, 0, 0, 255, 255, 255}; }
+void black_white(Image *image) {
+    image->palette = {0, 0, 0, 255, 255, 255};
+}
 
 // Samples of one pixel component from raw or plain data, scaled to 0..255.
 struct SampleSource {
@@ -187,7 +189,8 @@ void pixel_bgr(const Image &image, const uint8_t *row, int32_t x, uint8_t bgr[3]
         std::memcpy(bgr, row + x * (bpp / 8), 3);
         return;
     }
-    unsigned index = bpp == 8 ? row[x] : row[x * bpp / 8] >> (8 - bpp - x * bpp % 8) & ((1u << bpp) - 1);
+    unsigned index =
+        bpp == 8 ? row[x] : row[x * bpp / 8] >> (8 - bpp - x * bpp % 8) & ((1u << bpp) - 1);
     if (static_cast<int>(index) < image.palette_count()) {
         std::memcpy(bgr, &image.palette[index * 3], 3);
     } else {
@@ -243,9 +246,10 @@ std::vector<uint8_t> write_netpbm(const Image &image) {
         out.insert(out.end(), h.begin(), h.end());
     };
     const auto &p = image.palette;
-    bool bilevel = image.bitsPerPixel == 1 && p.size() == 6 &&
-                   ((p[0] == 0 && p[1] == 0 && p[2] == 0 && p[3] == 255 && p[4] == 255 && p[5] == 255) ||
-                    (p[0] == 255 && p[1] == 255 && p[2] == 255 && p[3] == 0 && p[4] == 0 && p[5] == 0));
+    bool bilevel =
+        image.bitsPerPixel == 1 && p.size() == 6 &&
+        ((p[0] == 0 && p[1] == 0 && p[2] == 0 && p[3] == 255 && p[4] == 255 && p[5] == 255) ||
+         (p[0] == 255 && p[1] == 255 && p[2] == 255 && p[3] == 0 && p[4] == 0 && p[5] == 0));
     if (bilevel) {
         header("P4", false);
         bool zero_is_black = p[0] == 0;
@@ -284,7 +288,8 @@ bool read_file(const std::string &path, std::vector<uint8_t> *bytes) {
     bytes->clear();
     uint8_t chunk[65536];
     size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) bytes->insert(bytes->end(), chunk, chunk + n);
+    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0)
+        bytes->insert(bytes->end(), chunk, chunk + n);
     bool ok = !std::ferror(f);
     std::fclose(f);
     return ok;

@@ -34,9 +34,8 @@ int32_t FE_CDECL write_trampoline(const void *bytes, FilterRecord *record, int32
     return s ? s->on_write(bytes, count, percent) : 0;
 }
 
-int32_t FE_STDCALL get_rows_trampoline(void *destination, int32_t x, int32_t y,
-                                       int32_t pixelCount, int32_t rowCount,
-                                       FilterRecord *record) {
+int32_t FE_STDCALL get_rows_trampoline(void *destination, int32_t x, int32_t y, int32_t pixelCount,
+                                       int32_t rowCount, FilterRecord *record) {
     Session *s = session_of(record->userData);
     if (s) s->on_get_rows(destination, x, y, pixelCount);
     return 1;
@@ -75,12 +74,11 @@ void FE_STDCALL get_help_path(char *buffer, int32_t size) {
     if (g_services_session) copy_path(g_services_session->help_path, buffer, size);
 }
 
-void log_help(const char *kind, const char *file, uint32_t wParam, int32_t lParam,
-              int32_t mapId) {
+void log_help(const char *kind, const char *file, uint32_t wParam, int32_t lParam, int32_t mapId) {
     if (!g_services_session) return;
     g_services_session->help_calls().push_back(
-        std::string(kind) + " " + (file ? file : "(null)") + " " + std::to_string(wParam) +
-        " " + std::to_string(lParam) + " " + std::to_string(mapId));
+        std::string(kind) + " " + (file ? file : "(null)") + " " + std::to_string(wParam) + " " +
+        std::to_string(lParam) + " " + std::to_string(mapId));
 }
 
 void FE_CDECL context_help(void *, const char *file, uint32_t wParam, int32_t lParam,
@@ -125,7 +123,9 @@ Session::Session(const Module &module)
     record_->hostProgressProc = progress_trampoline;
 }
 
-Session::~Session() { sessions().erase(id_); }
+Session::~Session() {
+    sessions().erase(id_);
+}
 
 void Session::set_file(std::vector<uint8_t> bytes) {
     file_ = std::move(bytes);
@@ -207,8 +207,8 @@ void Session::take_header() {
     if (r.comment) image_.comment = r.comment;
 }
 
-int32_t Session::on_data(const void *data, int32_t y, int32_t x, int32_t rowCount,
-                         int32_t width, int32_t byteCount, int32_t percent) {
+int32_t Session::on_data(const void *data, int32_t y, int32_t x, int32_t rowCount, int32_t width,
+                         int32_t byteCount, int32_t percent) {
     if (data == record_ && y == 0 && width == 0 && byteCount == 0) {
         ++header_calls_;
         if (refuse(refuse_header, header_calls_)) return 0;
@@ -274,8 +274,8 @@ void FE_STDCALL stretch_row(const void *source, void *destination, int32_t sourc
     if (bpp >= 8) {
         size_t px = static_cast<size_t>(bpp / 8);
         for (int32_t i = 0; i < destination_count; ++i) {
-            size_t s = static_cast<size_t>(static_cast<int64_t>(i) * source_count /
-                                           destination_count);
+            size_t s =
+                static_cast<size_t>(static_cast<int64_t>(i) * source_count / destination_count);
             std::memcpy(dst + i * px, src + s * px, px);
         }
         return;
@@ -283,8 +283,7 @@ void FE_STDCALL stretch_row(const void *source, void *destination, int32_t sourc
     std::memset(dst, 0, (static_cast<size_t>(destination_count) * bpp + 7) / 8);
     unsigned mask = (1u << bpp) - 1;
     for (int32_t i = 0; i < destination_count; ++i) {
-        size_t s = static_cast<size_t>(static_cast<int64_t>(i) * source_count /
-                                       destination_count);
+        size_t s = static_cast<size_t>(static_cast<int64_t>(i) * source_count / destination_count);
         size_t sbit = s * bpp, dbit = static_cast<size_t>(i) * bpp;
         unsigned v = src[sbit / 8] >> (8 - bpp - sbit % 8) & mask;
         dst[dbit / 8] |= static_cast<uint8_t>(v << (8 - bpp - dbit % 8));

@@ -8,11 +8,11 @@
 #include "codec/packbits.h"
 #include "common/checked.h"
 #include "common/delivery.h"
-#include "common/rect.h"
 #include "common/heap.h"
 #include "common/module_strings.h"
 #include "common/muldiv.h"
 #include "common/record_blocks.h"
+#include "common/rect.h"
 #include "format.h"
 
 namespace paint {
@@ -28,17 +28,20 @@ struct PaintState {
 // A cut file is refused with the code a row overrun reports.
 uint32_t row_error(RowResult r) {
     switch (r) {
-        case RowResult::kWrongLength: return FERR_CORRUPT;
+        case RowResult::kWrongLength:
+            return FERR_CORRUPT;
         case RowResult::kOverrun:
-        case RowResult::kTruncated: return FERR_NOT_FORMAT;
-        case RowResult::kOk: break;
+        case RowResult::kTruncated:
+            return FERR_NOT_FORMAT;
+        case RowResult::kOk:
+            break;
     }
     return 0;
 }
 
 // Reads rows through the state's read position, bounded by fileSize.
 class RowWalker {
-public:
+  public:
     RowWalker(FilterRecord *record, PaintState *state)
         : data_(record->fileData), size_(record->fileSize), state_(state) {}
 
@@ -60,7 +63,7 @@ public:
         return 0;
     }
 
-private:
+  private:
     size_t offset() const { return static_cast<size_t>(state_->read - data_); }
 
     const uint8_t *data_;
@@ -110,8 +113,8 @@ uint32_t import_region(FilterRecord *record, RowWalker &walker, FilterRect rect)
         if (uint32_t e = walker.decode(row.get())) return e;
         flt::shift_row_left(row.get(), first, static_cast<size_t>(rect.right) / 8,
                             static_cast<unsigned>(rect.left % 8));
-        if (!flt::deliver_row(record, row.get() + first, rows - 1 - n, width,
-                              bytes, flt::MulDiv(n, 100, rows)))
+        if (!flt::deliver_row(record, row.get() + first, rows - 1 - n, width, bytes,
+                              flt::MulDiv(n, 100, rows)))
             return FERR_CANNOT_READ;
     }
     return 0;
@@ -142,7 +145,8 @@ uint32_t import_scaled(FilterRecord *record, RowWalker &walker, int64_t out_widt
         record->stretchProc(decoded.get(), out.get(), kWidth, wd, 1);
         while (e >= kHeight) {
             e -= kHeight;
-            if (!flt::deliver_row(record, out.get(), d - 1 - c, wd, f, flt::MulDiv(r, 100, kHeight)))
+            if (!flt::deliver_row(record, out.get(), d - 1 - c, wd, f,
+                                  flt::MulDiv(r, 100, kHeight)))
                 return FERR_TRANSFER;
             ++c;
         }

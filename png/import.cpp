@@ -5,8 +5,14 @@
 
 namespace png {
 
-int32_t PngIdentify(FilterRecord *record) { return flt::fail(record, FERR_UNSUPPORTED); }
-int32_t PngImport(FilterRecord *record) { return flt::fail(record, FERR_UNSUPPORTED); }
-int32_t PngEndImport(FilterRecord *) { return 1; }
+int32_t PngIdentify(FilterRecord *record) {
+    return flt::fail(record, FERR_UNSUPPORTED);
+}
+int32_t PngImport(FilterRecord *record) {
+    return flt::fail(record, FERR_UNSUPPORTED);
+}
+int32_t PngEndImport(FilterRecord *) {
+    return 1;
+}
 
 }  // namespace png

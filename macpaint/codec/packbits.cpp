@@ -6,9 +6,13 @@ namespace paint {
 namespace {
 
 // Bytes a header produces: literal h + 1, run 257 - h (0x80 counts 129).
-size_t produced_by(uint8_t h) { return h < 0x80 ? h + 1u : 257u - h; }
+size_t produced_by(uint8_t h) {
+    return h < 0x80 ? h + 1u : 257u - h;
+}
 // Bytes that follow a header in the data.
-size_t data_after(uint8_t h) { return h < 0x80 ? h + 1u : 1u; }
+size_t data_after(uint8_t h) {
+    return h < 0x80 ? h + 1u : 1u;
+}
 
 }  // namespace
 
