@@ -2,7 +2,7 @@
 # Installs the Debian packages the build and the tests need, when missing.
 set -euo pipefail
 packages=(cmake g++ make googletest libgtest-dev libbenchmark-dev zlib1g-dev libpng-dev
-          netpbm imagemagick pngcheck)
+          netpbm imagemagick pngcheck g++-multilib)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
