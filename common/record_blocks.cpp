@@ -16,6 +16,13 @@ size_t g_next = 0;
 
 void hand_over(void *block) {
     if (!block) return;
+    // A free slot first, so that blocks still hanging in a record are not
+    // forgotten while others come and go.
+    for (void *&slot : g_blocks) {
+        if (slot) continue;
+        slot = block;
+        return;
+    }
     g_blocks[g_next] = block;
     g_next = (g_next + 1) % kSlots;
 }

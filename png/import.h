@@ -5,9 +5,15 @@
 
 namespace png {
 
+// Walks the file (or re-derives the description from the state it left) and
+// fills the description; the parse stays in filterState. 0 and no state on
+// failure.
 int32_t PngIdentify(FilterRecord *record);
+// Identifies if needed, makes the header call and delivers the rows of the
+// plane imageIndex names (whole, cropped to region or fitted to its size).
 int32_t PngImport(FilterRecord *record);
-// Releases the parse, palette, comment and linked-plane array; always 1.
+// Releases the parse and the palette; always 1. compressionName, comment and
+// linkedPlanes stay with the record until the next description replaces them.
 int32_t PngEndImport(FilterRecord *record);
 
 }  // namespace png
