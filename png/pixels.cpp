@@ -24,6 +24,7 @@ uint64_t max_inflated(const ChunkTable &table) {
 }
 
 uint32_t inflate_code(IdatInflater::Status s) {
+    if (s == IdatInflater::Status::kNoMemory) return FERR_NO_MEMORY;
     return s == IdatInflater::Status::kError ? FERR_DECODE : 0;
 }
 

@@ -61,6 +61,9 @@ IdatInflater::Status IdatInflater::fill(uint8_t *out, size_t size, size_t *produ
             return *produced == size ? Status::kFull : Status::kEnded;
         }
         if (ret == Z_BUF_ERROR && stream_.avail_in == 0) return final_ = Status::kExhausted;
+        // zlib allocates its window on the first call: a failure there is
+        // memory, not damaged data.
+        if (ret == Z_MEM_ERROR) return final_ = Status::kNoMemory;
         if (ret != Z_OK) return final_ = Status::kError;
     }
     return Status::kFull;

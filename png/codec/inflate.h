@@ -21,7 +21,8 @@ class IdatInflater {
         kFull,       // the output was filled completely
         kEnded,      // the stream ended; *produced bytes came first
         kExhausted,  // the IDAT data ran out before the stream ended
-        kError       // inflate reported damaged data
+        kError,      // inflate reported damaged data
+        kNoMemory    // inflate could not allocate its window
     };
 
     // `first` is the chain's table entry (not present: no data at all).
