@@ -257,15 +257,17 @@ int export_output(const std::vector<std::unique_ptr<host::Module>> &modules,
     prepare_session(s, o);
     s.record().filePath = const_cast<char *>(out.c_str());
     if (o.interlace) {
+        // The option travels as the module keeps it: in the settings file that
+        // FE_OPTIONS reads before its dialog (none shows without a window
+        // system, which confirms the stored value) and writes back after.
         std::string ini = o.ini.empty() ? out + ".options.ini" : o.ini;
-        if (!host::write_file(ini, {})) return die("cannot write " + ini);
         std::string text = "[PNG Filter]\r\nInterlace=1\r\n";
-        host::write_file(ini, std::vector<uint8_t>(text.begin(), text.end()));
+        if (!host::write_file(ini, std::vector<uint8_t>(text.begin(), text.end())))
+            return die("cannot write " + ini);
         s.record().iniPath = const_cast<char *>(ini.c_str());
-        s.record().requestFlags |= FRI_NO_DIALOG;
-        s.call(FE_OPTIONS);
-        s.record().requestFlags &= ~FRI_NO_DIALOG;
+        bool ok = s.call(FE_OPTIONS) != 0;
         if (o.ini.empty()) std::remove(ini.c_str());
+        if (!ok) return die(out + ": options failed: " + host::error_message(s.record().errorCode));
     }
     bool two = !alpha.pixels.empty();
     bool ok = s.export_plane(image, two ? 2 : 1, 1) && (!two || s.export_plane(alpha, 2, 2));

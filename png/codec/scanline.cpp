@@ -1,0 +1,122 @@
+#include "codec/scanline.h"
+
+#include <cstring>
+
+#include "common/checked.h"
+
+namespace png {
+
+const uint8_t kAdam7XStart[kAdam7Passes] = {0, 4, 0, 2, 0, 1, 0};
+const uint8_t kAdam7YStart[kAdam7Passes] = {0, 0, 4, 0, 2, 0, 1};
+const uint8_t kAdam7XStep[kAdam7Passes] = {8, 8, 4, 4, 2, 2, 1};
+const uint8_t kAdam7YStep[kAdam7Passes] = {8, 8, 8, 4, 4, 2, 2};
+
+namespace {
+
+uint32_t pass_extent(uint32_t size, uint32_t start, uint32_t step) {
+    uint64_t n = static_cast<uint64_t>(size) + step - start - 1;
+    return static_cast<uint32_t>(n / step);
+}
+
+int32_t host_depth(int32_t depth) {
+    return depth == 1 || depth == 4 || depth == 8 ? depth : 24;
+}
+
+}  // namespace
+
+uint32_t adam7_pass_width(int pass, uint32_t width) {
+    return pass_extent(width, kAdam7XStart[pass], kAdam7XStep[pass]);
+}
+
+uint32_t adam7_pass_height(int pass, uint32_t height) {
+    return pass_extent(height, kAdam7YStart[pass], kAdam7YStep[pass]);
+}
+
+size_t png_row_bytes(uint32_t pixels, int32_t depth, bool alpha) {
+    uint64_t bytes = flt::row_bytes(pixels, host_depth(depth)) + (alpha ? pixels : 0);
+    return bytes > SIZE_MAX ? 0 : static_cast<size_t>(bytes);
+}
+
+size_t host_stride(uint32_t width, int32_t depth) {
+    uint64_t bytes = flt::row_bytes_dword(width, host_depth(depth));
+    return bytes > SIZE_MAX ? 0 : static_cast<size_t>(bytes);
+}
+
+void host_row_to_png(const uint8_t *host, uint8_t *out, uint32_t width, int32_t depth) {
+    if (host_depth(depth) != 24) {
+        std::memcpy(out, host, png_row_bytes(width, depth, false));
+        return;
+    }
+    for (uint32_t x = 0; x < width; ++x, host += 3, out += 3) {
+        out[0] = host[2];
+        out[1] = host[1];
+        out[2] = host[0];
+    }
+}
+
+void merge_row(const uint8_t *colour, const uint8_t *alpha, uint8_t *out, uint32_t width,
+               int32_t colour_depth) {
+    if (colour_depth == 8) {
+        for (uint32_t x = 0; x < width; ++x, out += 2) {
+            out[0] = colour[x];
+            out[1] = alpha[x];
+        }
+        return;
+    }
+    for (uint32_t x = 0; x < width; ++x, colour += 3, out += 4) {
+        out[0] = colour[2];
+        out[1] = colour[1];
+        out[2] = colour[0];
+        out[3] = alpha[x];
+    }
+}
+
+void pass_row(const uint8_t *src, const uint8_t *colour, uint8_t *out, int pass,
+              uint32_t pass_width, int32_t depth, int32_t colour_depth) {
+    size_t x = kAdam7XStart[pass];
+    const size_t step = kAdam7XStep[pass];
+    if (colour) {
+        bool grey = colour_depth == 8;
+        for (uint32_t j = 0; j < pass_width; ++j, x += step) {
+            if (grey) {
+                *out++ = colour[x];
+            } else {
+                *out++ = colour[3 * x + 2];
+                *out++ = colour[3 * x + 1];
+                *out++ = colour[3 * x];
+            }
+            *out++ = src[x];
+        }
+        return;
+    }
+    switch (host_depth(depth)) {
+        case 1:
+            for (uint32_t j = 0; j < pass_width; ++j, x += step) {
+                unsigned bit = src[x / 8] >> (7 - x % 8) & 1u;
+                out[j / 8] |= static_cast<uint8_t>(bit << (7 - j % 8));
+            }
+            break;
+        case 4:
+            for (uint32_t j = 0; j < pass_width; ++j, x += step) {
+                unsigned nibble = src[x / 2] >> (x % 2 ? 0 : 4) & 0x0Fu;
+                out[j / 2] |= static_cast<uint8_t>(nibble << (j % 2 ? 0 : 4));
+            }
+            break;
+        case 8:
+            for (uint32_t j = 0; j < pass_width; ++j, x += step) out[j] = src[x];
+            break;
+        default:
+            for (uint32_t j = 0; j < pass_width; ++j, x += step, out += 3) {
+                out[0] = src[3 * x + 2];
+                out[1] = src[3 * x + 1];
+                out[2] = src[3 * x];
+            }
+            break;
+    }
+}
+
+void map_bytes(uint8_t *row, size_t count, const uint8_t map[256]) {
+    for (size_t i = 0; i < count; ++i) row[i] = map[row[i]];
+}
+
+}  // namespace png
