@@ -130,6 +130,8 @@ class Session {
     const std::vector<uint8_t> &output() const { return output_; }
     const std::vector<WriteCall> &writes() const { return writes_; }
     const std::vector<int32_t> &progress() const { return progress_; }
+    // The y of every getRowsProc call of the exports so far.
+    const std::vector<int32_t> &fetches() const { return fetches_; }
     std::vector<std::string> &help_calls() { return help_calls_; }
     void clear_results();
 
@@ -140,6 +142,8 @@ class Session {
     int refuse_write_at = 0;     // k-th write call
     int refuse_progress_at = 0;  // k-th hostProgressProc call
     bool store_cancel = false;
+    // Export passes an empty comment (not null) when the image has none.
+    bool export_empty_comment = false;
     // Directory returned by getDirectory and the help path of getHelpPath.
     std::string directory;
     std::string help_path;
@@ -170,6 +174,7 @@ class Session {
     std::vector<uint8_t> output_;
     std::vector<WriteCall> writes_;
     std::vector<int32_t> progress_;
+    std::vector<int32_t> fetches_;
     std::vector<std::string> help_calls_;
     const Image *export_source_ = nullptr;
     int header_calls_ = 0;

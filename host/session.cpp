@@ -153,7 +153,9 @@ bool Session::export_plane(const Image &image, int32_t image_count, int32_t imag
     r.yResolution = image.yResolution;
     r.paletteCount = image.palette_count();
     r.palette = r.paletteCount ? const_cast<uint8_t *>(image.palette.data()) : nullptr;
-    r.comment = image.comment.empty() ? nullptr : const_cast<char *>(image.comment.c_str());
+    r.comment = image.comment.empty() && !export_empty_comment
+                    ? nullptr
+                    : const_cast<char *>(image.comment.c_str());
     r.imageCount = image_count;
     r.imageIndex = image_index;
     r.dataProc = filter_proc_cast<FilterDataProc>(write_trampoline);
@@ -238,6 +240,7 @@ int32_t Session::on_write(const void *bytes, int32_t count, int32_t percent) {
 }
 
 void Session::on_get_rows(void *destination, int32_t x, int32_t y, int32_t pixelCount) {
+    fetches_.push_back(y);
     const Image *src = export_source_;
     if (!src || !destination || y < 0 || y >= src->height || pixelCount <= 0) return;
     const uint8_t *row = src->row(src->height - 1 - y);

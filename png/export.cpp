@@ -49,6 +49,7 @@ struct IdatWriter {
     int32_t percent;
     uint32_t code;
     bool wroteChunk;
+    int32_t lastPercent;  // of the last chunk written
 };
 
 bool idat_sink(void *context, const uint8_t *data, size_t size) {
@@ -56,6 +57,7 @@ bool idat_sink(void *context, const uint8_t *data, size_t size) {
     describe(w->chunk, "IDAT", data, size);
     w->code = write_chunk(w->record, *w->chunk, w->percent);
     w->wroteChunk = true;
+    w->lastPercent = w->percent;
     return w->code == 0;
 }
 
@@ -84,7 +86,7 @@ uint32_t sequential_stream(FilterRecord *record, ExportState *state, IdatStream 
     }
     if (code != 0) return code;
     // The closing chunks keep the value of the last full chunk.
-    if (!w.wroteChunk) w.percent = 100;
+    w.percent = w.wroteChunk ? w.lastPercent : 100;
     return stream_code(z.finish(), w);
 }
 
@@ -106,7 +108,7 @@ uint32_t interlaced_stream(FilterRecord *record, ExportState *state, IdatStream 
 
 uint32_t write_image_data(FilterRecord *record, ExportState *state) {
     WriterChunk *chunk = &state->chunks[kWriterIdat];
-    IdatWriter w{record, chunk, 0, 0, false};
+    IdatWriter w{record, chunk, 0, 0, false, 0};
     IdatStream z(idat_sink, &w);
     uint32_t code = stream_code(z.open(), w);
     if (code != 0) return code;
