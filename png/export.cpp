@@ -16,24 +16,22 @@
 namespace png {
 namespace {
 
-const uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
-
 uint32_t write(FilterRecord *record, const void *bytes, size_t count, int32_t percent) {
     if (flt::write_bytes(record, bytes, count, percent)) return 0;
     return flt::refusal_code(record, FERR_TRANSFER);
 }
 
-void describe(WriterChunk *chunk, const char *type, const uint8_t *data, size_t size) {
-    store_be32(chunk->length, static_cast<uint32_t>(size));
+void describe(ChunkDescriptor *chunk, const char *type, const uint8_t *data, size_t size) {
+    chunk->length = static_cast<uint32_t>(size);
     std::memcpy(chunk->type, type, 4);
     chunk->data = data;
 }
 
 // Length and type, the data, the CRC: three writes with one progress value.
-uint32_t write_chunk(FilterRecord *record, const WriterChunk &chunk, int32_t percent) {
-    uint32_t length = load_be32(chunk.length);
-    uint8_t head[8], crc[4];
-    std::memcpy(head, chunk.length, 4);
+uint32_t write_chunk(FilterRecord *record, const ChunkDescriptor &chunk, int32_t percent) {
+    uint32_t length = chunk.length;
+    uint8_t head[kChunkHeaderSize], crc[kChunkCrcSize];
+    store_be32(head, length);
     std::memcpy(head + 4, chunk.type, 4);
     uint32_t code = write(record, head, sizeof head, percent);
     if (code == 0 && length != 0) code = write(record, chunk.data, length, percent);
@@ -45,7 +43,7 @@ uint32_t write_chunk(FilterRecord *record, const WriterChunk &chunk, int32_t per
 // Where the IDAT pieces go: each becomes one chunk with the current progress.
 struct IdatWriter {
     FilterRecord *record;
-    WriterChunk *chunk;
+    ChunkDescriptor *chunk;
     int32_t percent;
     uint32_t code;
     bool wroteChunk;
@@ -107,13 +105,13 @@ uint32_t interlaced_stream(FilterRecord *record, ExportState *state, IdatStream 
 }
 
 uint32_t write_image_data(FilterRecord *record, ExportState *state) {
-    WriterChunk *chunk = &state->chunks[kWriterIdat];
+    ChunkDescriptor *chunk = &state->chunks->chunk[kIDAT];
     IdatWriter w{record, chunk, 0, 0, false, 0};
     IdatStream z(idat_sink, &w);
     uint32_t code = stream_code(z.open(), w);
     if (code != 0) return code;
     describe(chunk, "IDAT", z.buffer(), 0);
-    if (state->header[kInterlaceByte] != 0) return interlaced_stream(record, state, z, w);
+    if (state->header[kHeaderInterlace] != 0) return interlaced_stream(record, state, z, w);
     return sequential_stream(record, state, z, w);
 }
 
@@ -124,25 +122,25 @@ uint32_t write_comment(FilterRecord *record, ExportState *state) {
     flt::HeapBlock data(bytes);
     if (!data) return FERR_NO_MEMORY;
     fill_comment(record->comment, length, data.get());
-    describe(&state->chunks[kWriterText], "tEXt", data.get(), bytes);
-    uint32_t code = write_chunk(record, state->chunks[kWriterText], 0);
-    state->chunks[kWriterText].data = nullptr;
+    describe(&state->chunks->chunk[ktEXt], "tEXt", data.get(), bytes);
+    uint32_t code = write_chunk(record, state->chunks->chunk[ktEXt], 0);
+    state->chunks->chunk[ktEXt].data = nullptr;
     return code;
 }
 
 // Signature, IHDR, PLTE (palette images), pHYs, tEXt (with a comment).
 uint32_t write_headers(FilterRecord *record, ExportState *state) {
-    WriterChunk *chunks = state->chunks;
+    ChunkDescriptor *chunks = state->chunks->chunk;
     uint32_t code = write(record, kSignature, 4, 0);
     if (code == 0) code = write(record, kSignature + 4, 4, 0);
-    if (code == 0) code = write_chunk(record, chunks[kWriterIhdr], 0);
-    if (code == 0 && state->header[9] == kColourPalette)
-        code = write_chunk(record, chunks[kWriterPlte], 0);
-    uint8_t phys[9];
+    if (code == 0) code = write_chunk(record, chunks[kIHDR], 0);
+    if (code == 0 && state->header[kHeaderColorType] == kColorPalette)
+        code = write_chunk(record, chunks[kPLTE], 0);
+    uint8_t phys[kPhysLength];
     fill_phys(record->xResolution, record->yResolution, phys);
-    describe(&chunks[kWriterPhys], "pHYs", phys, sizeof phys);
-    if (code == 0) code = write_chunk(record, chunks[kWriterPhys], 0);
-    chunks[kWriterPhys].data = nullptr;
+    describe(&chunks[kpHYs], "pHYs", phys, sizeof phys);
+    if (code == 0) code = write_chunk(record, chunks[kpHYs], 0);
+    chunks[kpHYs].data = nullptr;
     if (code == 0 && record->comment) code = write_comment(record, state);
     return code;
 }
@@ -159,22 +157,22 @@ uint32_t build_header(FilterRecord *record, ExportState *state, int32_t planes) 
     fill_ihdr(state->header, static_cast<uint32_t>(record->width),
               static_cast<uint32_t>(record->height), choice.bitDepth, choice.colourType);
     // Only Adam7 exists besides no interlace: any other stored value means Adam7.
-    if (state->header[kInterlaceByte] != 0) state->header[kInterlaceByte] = 1;
-    describe(&state->chunks[kWriterIhdr], "IHDR", state->header, kIhdrBytes);
+    if (state->header[kHeaderInterlace] != 0) state->header[kHeaderInterlace] = 1;
+    describe(&state->chunks->chunk[kIHDR], "IHDR", state->header, kHeaderLength);
     state->mapGrey = choice.mapGrey;
     std::memcpy(state->greyMap, choice.greyMap, sizeof state->greyMap);
-    if (choice.colourType != kColourPalette) return 0;
+    if (choice.colourType != kColorPalette) return 0;
     flt::heap_release(state->plteData);
     state->plteData = static_cast<uint8_t *>(flt::heap_alloc(choice.paletteEntries * 3));
     if (!state->plteData) return FERR_NO_MEMORY;
     fill_plte(record->palette, choice.paletteEntries, state->plteData);
-    describe(&state->chunks[kWriterPlte], "PLTE", state->plteData, choice.paletteEntries * 3);
+    describe(&state->chunks->chunk[kPLTE], "PLTE", state->plteData, choice.paletteEntries * 3);
     return 0;
 }
 
 uint32_t write_end(FilterRecord *record, ExportState *state) {
-    describe(&state->chunks[kWriterIend], "IEND", nullptr, 0);
-    return write_chunk(record, state->chunks[kWriterIend], 100);
+    describe(&state->chunks->chunk[kIEND], "IEND", nullptr, 0);
+    return write_chunk(record, state->chunks->chunk[kIEND], 100);
 }
 
 uint32_t export_colour_plane(FilterRecord *record, ExportState *state, int32_t planes) {

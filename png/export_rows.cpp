@@ -80,7 +80,7 @@ uint32_t ScanlineSource::pass_image(int pass, flt::HeapBlock *image, size_t *siz
     if (!*image || !host) return FERR_NO_MEMORY;
     host_ = std::move(host);
     for (uint32_t i = 0; i < ph; ++i) {
-        uint32_t y = kAdam7YStart[pass] + i * kAdam7YStep[pass];
+        uint32_t y = kAdam7[pass].row + i * kAdam7[pass].rowStep;
         fetch(y);
         uint8_t *line = image->get() + static_cast<size_t>(i) * bytes;
         pass_row(host_.get(), merge_ ? colour_row(y) : nullptr, line + 1, pass, pw, depth_,

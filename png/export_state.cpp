@@ -7,8 +7,8 @@ namespace png {
 ExportState *export_state_create() {
     auto *state = flt::heap_new_array<ExportState>(1);
     if (!state) return nullptr;
-    state->header = flt::heap_new_array<uint8_t>(kIhdrBytes);
-    state->chunks = flt::heap_new_array<WriterChunk>(kWriterChunkKinds);
+    state->header = flt::heap_new_array<uint8_t>(kHeaderLength);
+    state->chunks = flt::heap_new_array<ChunkTable>(1);
     if (!state->header || !state->chunks) {
         export_state_release(state);
         return nullptr;

@@ -5,34 +5,19 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "codec/chunk.h"
 #include "common/filter.h"
+#include "format.h"
 
 namespace png {
 
-// Kinds of the chunk table the writer fills (the reader's numbering).
-enum WriterChunkKind : int {
-    kWriterIhdr = 0,
-    kWriterIend = 1,
-    kWriterIdat = 2,
-    kWriterPlte = 3,
-    kWriterText = 10,
-    kWriterPhys = 12,
-    kWriterChunkKinds = 15
-};
-
-// A chunk as the writer describes it before writing it.
-struct WriterChunk {
-    uint8_t length[4];  // big-endian, as written
-    uint8_t type[4];
-    const uint8_t *data;
-};
-
-enum : size_t { kIhdrBytes = 13, kInterlaceByte = 12 };
-
+// The writer describes each chunk in the reader's table (kinds IHDR, IEND,
+// IDAT, PLTE, tEXt, pHYs) before writing it: length (native order, written
+// big-endian), type and data.
 struct ExportState {
-    uint8_t *header;      // the 13 IHDR bytes; byte 12 is the interlace method
-    WriterChunk *chunks;  // kWriterChunkKinds entries
-    uint8_t *plteData;    // PLTE bytes of a palette image, owned here
+    uint8_t *header;     // the 13 IHDR bytes; byte 12 is the interlace method
+    ChunkTable *chunks;  // zero-filled
+    uint8_t *plteData;   // PLTE bytes of a palette image, owned here
     // The colour plane of an image with an alpha plane, kept between the two
     // FE_EXPORT calls: height rows of firstPlaneStride bytes, host row y at
     // y * stride.

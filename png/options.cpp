@@ -22,7 +22,7 @@ int32_t PngOptions(FilterRecord *record) {
     if (record->requestFlags & FRI_NO_DIALOG) return 1;
     ExportState *state = export_state_of(record);
     if (!state) return flt::fail(record, FERR_NO_MEMORY);
-    uint8_t &interlace = state->header[kInterlaceByte];
+    uint8_t &interlace = state->header[kHeaderInterlace];
     interlace = record->iniPath
                     ? static_cast<uint8_t>(
                           flt::platform_profile_int(kSection, kKey, 0, record->iniPath) & 0xFF)

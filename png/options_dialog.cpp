@@ -32,7 +32,7 @@ const flt::DialogTemplate kTemplate = {kOptionsDialogId,
 uint8_t *interlace_byte() {
     FilterRecord *r = g_options_record;
     auto *state = r ? static_cast<ExportState *>(r->filterState) : nullptr;
-    return state ? &state->header[kInterlaceByte] : nullptr;
+    return state ? &state->header[kHeaderInterlace] : nullptr;
 }
 
 template <typename Proc>

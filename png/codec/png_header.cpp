@@ -36,7 +36,7 @@ ColourStatus choose_colour(int32_t bits_per_pixel, int32_t planes, const uint8_t
         return ColourStatus::kBadDepth;
     out->bitDepth = 8;
     if (bits_per_pixel == 24) {
-        out->colourType = planes == 2 ? kColourTruecolourAlpha : kColourTruecolour;
+        out->colourType = planes == 2 ? kColorRgbAlpha : kColorRgb;
         return ColourStatus::kOk;
     }
     // A palette holds at most 256 entries; the PLTE chunk at most 2^depth.
@@ -53,13 +53,13 @@ ColourStatus choose_colour(int32_t bits_per_pixel, int32_t planes, const uint8_t
     // PNG has no palette with alpha and no grey+alpha below 8 bits.
     if (planes == 2 && (bits_per_pixel < 8 || !grey)) return ColourStatus::kNoAlphaPlane;
     if (grey) {
-        out->colourType = planes == 2 ? kColourGreyAlpha : kColourGrey;
+        out->colourType = planes == 2 ? kColorGreyAlpha : kColorGrey;
         for (unsigned v = 0; v < 256; ++v)
             out->greyMap[v] = v < entries ? palette[3 * v] : static_cast<uint8_t>(v);
         out->mapGrey = bits_per_pixel == 8 && !palette_is_ramp(palette, entries, 8);
         return ColourStatus::kOk;
     }
-    out->colourType = kColourPalette;
+    out->colourType = kColorPalette;
     out->paletteEntries = entries < usable ? entries : usable;
     return ColourStatus::kOk;
 }
@@ -102,12 +102,12 @@ void fill_phys(int32_t x_per_km, int32_t y_per_km, uint8_t *out) {
 size_t comment_bytes(size_t text_length) {
     // A chunk's length is a 31-bit number.
     if (text_length > 0x7FFFFFFFu - 8) return 0;
-    return 8 + text_length;
+    return kCommentKeywordSize + text_length;
 }
 
 void fill_comment(const char *text, size_t text_length, uint8_t *out) {
-    std::memcpy(out, "Comment", 8);  // the keyword and its NUL
-    std::memcpy(out + 8, text, text_length);
+    std::memcpy(out, kCommentKeyword, kCommentKeywordSize);
+    std::memcpy(out + kCommentKeywordSize, text, text_length);
 }
 
 uint32_t chunk_crc(const uint8_t *type, const uint8_t *data, size_t size) {

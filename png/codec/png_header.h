@@ -6,15 +6,9 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace png {
+#include "format.h"
 
-enum : uint8_t {
-    kColourGrey = 0,
-    kColourTruecolour = 2,
-    kColourPalette = 3,
-    kColourGreyAlpha = 4,
-    kColourTruecolourAlpha = 6,
-};
+namespace png {
 
 enum class ColourStatus { kOk, kBadDepth, kNoAlphaPlane };
 

@@ -6,17 +6,7 @@
 
 namespace png {
 
-const uint8_t kAdam7XStart[kAdam7Passes] = {0, 4, 0, 2, 0, 1, 0};
-const uint8_t kAdam7YStart[kAdam7Passes] = {0, 0, 4, 0, 2, 0, 1};
-const uint8_t kAdam7XStep[kAdam7Passes] = {8, 8, 4, 4, 2, 2, 1};
-const uint8_t kAdam7YStep[kAdam7Passes] = {8, 8, 8, 4, 4, 2, 2};
-
 namespace {
-
-uint32_t pass_extent(uint32_t size, uint32_t start, uint32_t step) {
-    uint64_t n = static_cast<uint64_t>(size) + step - start - 1;
-    return static_cast<uint32_t>(n / step);
-}
 
 int32_t host_depth(int32_t depth) {
     return depth == 1 || depth == 4 || depth == 8 ? depth : 24;
@@ -25,11 +15,11 @@ int32_t host_depth(int32_t depth) {
 }  // namespace
 
 uint32_t adam7_pass_width(int pass, uint32_t width) {
-    return pass_extent(width, kAdam7XStart[pass], kAdam7XStep[pass]);
+    return adam7_count(width, kAdam7[pass].column, kAdam7[pass].columnStep);
 }
 
 uint32_t adam7_pass_height(int pass, uint32_t height) {
-    return pass_extent(height, kAdam7YStart[pass], kAdam7YStep[pass]);
+    return adam7_count(height, kAdam7[pass].row, kAdam7[pass].rowStep);
 }
 
 size_t png_row_bytes(uint32_t pixels, int32_t depth, bool alpha) {
@@ -73,8 +63,8 @@ void merge_row(const uint8_t *colour, const uint8_t *alpha, uint8_t *out, uint32
 
 void pass_row(const uint8_t *src, const uint8_t *colour, uint8_t *out, int pass,
               uint32_t pass_width, int32_t depth, int32_t colour_depth) {
-    size_t x = kAdam7XStart[pass];
-    const size_t step = kAdam7XStep[pass];
+    size_t x = kAdam7[pass].column;
+    const size_t step = kAdam7[pass].columnStep;
     if (colour) {
         bool grey = colour_depth == 8;
         for (uint32_t j = 0; j < pass_width; ++j, x += step) {

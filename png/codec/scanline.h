@@ -6,17 +6,11 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "format.h"
+
 namespace png {
 
-enum : int { kAdam7Passes = 7 };
-
-// Adam7 starts and steps, pass 0..6.
-extern const uint8_t kAdam7XStart[kAdam7Passes];
-extern const uint8_t kAdam7YStart[kAdam7Passes];
-extern const uint8_t kAdam7XStep[kAdam7Passes];
-extern const uint8_t kAdam7YStep[kAdam7Passes];
-
-// Pixels per row and rows of a pass of a width x height image.
+// Pixels per row and rows of Adam7 pass 0..6 of a width x height image.
 uint32_t adam7_pass_width(int pass, uint32_t width);
 uint32_t adam7_pass_height(int pass, uint32_t height);
 

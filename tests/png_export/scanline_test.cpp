@@ -58,7 +58,7 @@ TEST(Scanline, PassRowsSampleTheirColumns) {
         pass_row(nib, nullptr, out4, p, pw, 4, 0);
         pass_row(bits, nullptr, out1, p, pw, 1, 0);
         for (uint32_t j = 0; j < pw; ++j) {
-            uint32_t x = kAdam7XStart[p] + j * kAdam7XStep[p];
+            uint32_t x = kAdam7[p].column + j * kAdam7[p].columnStep;
             EXPECT_EQ(out4[j / 2] >> (j % 2 ? 0 : 4) & 0xF, x) << "pass " << p << " j " << j;
             EXPECT_EQ(out1[j / 8] >> (7 - j % 8) & 1, x % 2 ? 0u : 1u) << "pass " << p;
         }
