@@ -187,8 +187,11 @@ int32_t RsrcImport(FilterRecord *record) {
     return record->errorCode == 0 ? 1 : 0;
 }
 
+// compressionName goes too: the record holds nothing of ours after the end
+// operation, so a record that is dropped after it leaves no block behind.
 int32_t RsrcEndImport(FilterRecord *record) {
     flt::release_block(&record->palette);
+    flt::release_block(&record->compressionName);
     flt::release_block(&record->linkedPlanes);
     return 1;
 }

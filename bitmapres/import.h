@@ -14,8 +14,8 @@ int32_t RsrcIdentify(FilterRecord *record);
 // delivers the rows. 1 when errorCode ends 0.
 int32_t RsrcImport(FilterRecord *record);
 
-// FE_END_IMPORT (and the release half of FE_GET_CAPS): frees palette and
-// linkedPlanes and clears both.
+// FE_END_IMPORT (and the release half of FE_GET_CAPS): frees palette,
+// compressionName and linkedPlanes and clears them.
 int32_t RsrcEndImport(FilterRecord *record);
 
 }  // namespace rsrc
