@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,10 @@ struct Case {
     Bytes stream;
     std::vector<Bytes> rows;  // expected rows in stored order
 };
+
+void PrintTo(const Case &c, std::ostream *os) {
+    *os << c.name;
+}
 
 class RleRows : public testing::TestWithParam<Case> {};
 
@@ -127,6 +132,10 @@ struct Failure {
     int rows;
     RleResult result;
 };
+
+void PrintTo(const Failure &c, std::ostream *os) {
+    *os << c.name;
+}
 
 class RleFailures : public testing::TestWithParam<Failure> {};
 
