@@ -181,6 +181,27 @@ const host::Module *identify(const std::vector<const host::Module *> &modules,
     return nullptr;
 }
 
+// One line per image of a file that holds several (bitmap resources,
+// colour image and transparency plane).
+void list_images(const host::Module &m, const std::vector<uint8_t> &bytes, const Options &o,
+                 int32_t count) {
+    for (int32_t index = 1; index <= count; ++index) {
+        host::Session s(m);
+        prepare_session(s, o);
+        s.set_file(bytes);
+        s.record().imageIndex = index;
+        const FilterRecord &r = s.record();
+        if (s.identify()) {
+            std::printf("image %d: %d x %d, %d bits per pixel (%d in the file), %d palette entries\n",
+                        index, r.width, r.height, r.bitsPerPixel, r.fileBitsPerPixel,
+                        r.paletteCount);
+        } else {
+            std::printf("image %d: %s\n", index, host::error_message(r.errorCode).c_str());
+        }
+        s.end_import();
+    }
+}
+
 int cmd_info(const Options &o) {
     if (o.args.size() != 2) return usage();
     std::vector<uint8_t> bytes;
@@ -204,7 +225,9 @@ int cmd_info(const Options &o) {
     std::printf("palette: %d entries\n", r.paletteCount);
     if (r.compressionName) std::printf("compression: %s\n", r.compressionName);
     if (r.comment) std::printf("comment: %s\n", r.comment);
+    const int32_t count = r.imageCount;
     s.end_import();
+    if (count > 1) list_images(*m, bytes, o, count);
     return 0;
 }
 

@@ -67,9 +67,12 @@ int32_t Harness::on_data(const void *data, int32_t y, int32_t x, int32_t count, 
         row.bytes.assign(p, p + bytes);
         received_[y] = row.bytes;
     } else {
-        // Touch every byte so that a row outside the data shows up.
-        volatile uint8_t sink = 0;
-        for (int32_t i = 0; i < bytes; ++i) sink = sink ^ p[i];
+        // Touch the row's ends so that a row running out of the data faults.
+        if (bytes > 0) {
+            volatile uint8_t sink = p[0];
+            sink = p[bytes - 1];
+            (void)sink;
+        }
     }
     rows.push_back(std::move(row));
     const int k = int(rows.size());
