@@ -1,0 +1,259 @@
+// PNG import through FilterEntry with a no-op dataProc, side by side with
+// libpng decoding the same file to rows and with bare zlib inflate of the
+// same IDAT stream. The closing table gives the ratios of one run, from CPU
+// time (the build machines are shared; wall time swings with their load).
+//
+// Size: BENCH_PNG_SIZE (default 4096) pixels square.
+#include <benchmark/benchmark.h>
+#include <png.h>
+#include <zlib.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "common/filter.h"
+#include "common/module.h"
+
+namespace {
+
+struct Kind {
+    const char *name;
+    int colorType;
+    bool interlace;
+};
+const Kind kKinds[] = {
+    {"rgb", PNG_COLOR_TYPE_RGB, false},          {"rgba", PNG_COLOR_TYPE_RGBA, false},
+    {"palette", PNG_COLOR_TYPE_PALETTE, false},  {"grey", PNG_COLOR_TYPE_GRAY, false},
+    {"rgb_i", PNG_COLOR_TYPE_RGB, true},         {"rgba_i", PNG_COLOR_TYPE_RGBA, true},
+    {"palette_i", PNG_COLOR_TYPE_PALETTE, true}, {"grey_i", PNG_COLOR_TYPE_GRAY, true}};
+
+uint32_t image_size() {
+    const char *v = std::getenv("BENCH_PNG_SIZE");
+    long n = v ? std::strtol(v, nullptr, 10) : 4096;
+    return n > 0 ? static_cast<uint32_t>(n) : 4096;
+}
+
+int channels(int type) {
+    return type == PNG_COLOR_TYPE_RGB ? 3 : type == PNG_COLOR_TYPE_RGBA ? 4 : 1;
+}
+
+void write_fn(png_structp p, png_bytep d, png_size_t n) {
+    auto *out = static_cast<std::vector<uint8_t> *>(png_get_io_ptr(p));
+    out->insert(out->end(), d, d + n);
+}
+void flush_fn(png_structp) {}
+
+// A photograph-like picture: smooth shading with a little noise, so that
+// the filters and the compressor see realistic data.
+std::vector<uint8_t> make_row(uint32_t y, uint32_t w, int ch, uint32_t *seed) {
+    std::vector<uint8_t> row(static_cast<size_t>(w) * ch);
+    for (uint32_t x = 0; x < w; ++x) {
+        for (int c = 0; c < ch; ++c) {
+            *seed = *seed * 1103515245u + 12345u;
+            int noise = static_cast<int>((*seed >> 16) & 7) - 4;
+            int v = static_cast<int>((x * (c + 1) + y * (3 - c % 3)) / 24 % 256) + noise;
+            if (c == 3) v = static_cast<int>((x ^ y) >> 4 & 0xFF);
+            row[static_cast<size_t>(x) * ch + c] = static_cast<uint8_t>(v < 0     ? 0
+                                                                        : v > 255 ? 255
+                                                                                  : v);
+        }
+    }
+    return row;
+}
+
+std::vector<uint8_t> encode(const Kind &k, uint32_t size) {
+    std::vector<uint8_t> out;
+    png_structp p = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(p);
+    if (setjmp(png_jmpbuf(p))) {
+        png_destroy_write_struct(&p, &info);
+        return {};
+    }
+    png_set_write_fn(p, &out, write_fn, flush_fn);
+    png_set_IHDR(p, info, size, size, 8, k.colorType,
+                 k.interlace ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    std::vector<png_color> plte(256);
+    for (int i = 0; i < 256; ++i)
+        plte[i] = {static_cast<png_byte>(i), static_cast<png_byte>(255 - i),
+                   static_cast<png_byte>(i / 2)};
+    if (k.colorType == PNG_COLOR_TYPE_PALETTE) png_set_PLTE(p, info, plte.data(), 256);
+    png_write_info(p, info);
+    const int passes = png_set_interlace_handling(p);
+    std::vector<std::vector<uint8_t>> rows;
+    uint32_t seed = 1;
+    for (uint32_t y = 0; y < size; ++y)
+        rows.push_back(make_row(y, size, channels(k.colorType), &seed));
+    for (int pass = 0; pass < passes; ++pass)
+        for (auto &r : rows) png_write_row(p, r.data());
+    png_write_end(p, nullptr);
+    png_destroy_write_struct(&p, &info);
+    return out;
+}
+
+// The concatenated IDAT data of a file.
+std::vector<uint8_t> idat_stream(const std::vector<uint8_t> &file) {
+    std::vector<uint8_t> out;
+    for (size_t pos = 8; pos + 12 <= file.size();) {
+        uint32_t len = static_cast<uint32_t>(file[pos]) << 24 | file[pos + 1] << 16 |
+                       file[pos + 2] << 8 | file[pos + 3];
+        if (std::memcmp(&file[pos + 4], "IDAT", 4) == 0)
+            out.insert(out.end(), file.begin() + pos + 8, file.begin() + pos + 8 + len);
+        pos += 12 + len;
+    }
+    return out;
+}
+
+struct Fixture {
+    std::vector<uint8_t> file, idat;
+    size_t rawBytes = 0;  // scanlines with their filter bytes
+};
+
+const Fixture &fixture(const Kind &k) {
+    static std::map<std::string, Fixture> all;
+    Fixture &f = all[k.name];
+    if (f.file.empty()) {
+        const uint32_t size = image_size();
+        f.file = encode(k, size);
+        f.idat = idat_stream(f.file);
+        f.rawBytes =
+            static_cast<size_t>(size) * (static_cast<size_t>(size) * channels(k.colorType) + 1);
+    }
+    return f;
+}
+
+int32_t FE_CDECL no_op_rows(const void *, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t,
+                            uint32_t) {
+    return 1;
+}
+
+void BM_pngxchg(benchmark::State &state, const Kind &k) {
+    const Fixture &f = fixture(k);
+    FilterRecord record{};
+    record.fileData = f.file.data();
+    record.fileSize = static_cast<uint32_t>(f.file.size());
+    record.dataProc = no_op_rows;
+    record.imageIndex = 1;
+    for (auto _ : state) {
+        if (!FilterEntry(FE_IMPORT, &record)) state.SkipWithError("import failed");
+        FilterEntry(FE_END_IMPORT, &record);
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * f.rawBytes));
+}
+
+void read_fn(png_structp p, png_bytep d, png_size_t n) {
+    auto *pos = static_cast<std::pair<const std::vector<uint8_t> *, size_t> *>(png_get_io_ptr(p));
+    if (pos->second + n > pos->first->size()) png_error(p, "short file");
+    std::memcpy(d, pos->first->data() + pos->second, n);
+    pos->second += n;
+}
+
+// libpng to rows: one row buffer reused, or (interlaced) the whole image,
+// which libpng needs to combine the passes.
+bool libpng_decode(const std::vector<uint8_t> &file, std::vector<uint8_t> *buffer) {
+    std::pair<const std::vector<uint8_t> *, size_t> pos{&file, 0};
+    png_structp p = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(p);
+    if (setjmp(png_jmpbuf(p))) {
+        png_destroy_read_struct(&p, &info, nullptr);
+        return false;
+    }
+    png_set_read_fn(p, &pos, read_fn);
+    png_read_info(p, info);
+    const int passes = png_set_interlace_handling(p);
+    png_read_update_info(p, info);
+    const size_t rb = png_get_rowbytes(p, info);
+    const uint32_t h = png_get_image_height(p, info);
+    buffer->resize(passes > 1 ? rb * h : rb);
+    for (int pass = 0; pass < passes; ++pass)
+        for (uint32_t y = 0; y < h; ++y)
+            png_read_row(p, buffer->data() + (passes > 1 ? rb * y : 0), nullptr);
+    png_read_end(p, nullptr);
+    png_destroy_read_struct(&p, &info, nullptr);
+    return true;
+}
+
+void BM_libpng(benchmark::State &state, const Kind &k) {
+    const Fixture &f = fixture(k);
+    std::vector<uint8_t> buffer;
+    for (auto _ : state) {
+        if (!libpng_decode(f.file, &buffer)) state.SkipWithError("libpng failed");
+        benchmark::DoNotOptimize(buffer.data());
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * f.rawBytes));
+}
+
+// Bare inflate of the IDAT stream into a buffer of one scanline.
+void BM_inflate(benchmark::State &state, const Kind &k) {
+    const Fixture &f = fixture(k);
+    std::vector<uint8_t> out(static_cast<size_t>(image_size()) * 4 + 1);
+    for (auto _ : state) {
+        z_stream z{};
+        inflateInit(&z);
+        z.next_in = const_cast<Bytef *>(f.idat.data());
+        z.avail_in = static_cast<uInt>(f.idat.size());
+        int ret = Z_OK;
+        while (ret == Z_OK) {
+            z.next_out = out.data();
+            z.avail_out = static_cast<uInt>(out.size());
+            ret = inflate(&z, Z_NO_FLUSH);
+        }
+        if (ret != Z_STREAM_END) state.SkipWithError("inflate failed");
+        inflateEnd(&z);
+        benchmark::DoNotOptimize(out.data());
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * f.rawBytes));
+}
+
+// Collects each run's time and prints pngxchg / libpng and pngxchg / inflate.
+class RatioReporter : public benchmark::ConsoleReporter {
+  public:
+    void ReportRuns(const std::vector<Run> &runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run &r : runs)
+            if (!r.error_occurred) times_[r.benchmark_name()] = r.GetAdjustedCPUTime();
+    }
+    void Finalize() override {
+        ConsoleReporter::Finalize();
+        std::printf("\n%-12s %12s %12s %12s %10s %10s\n", "image (CPU)", "pngxchg ms", "libpng ms",
+                    "inflate ms", "/libpng", "/inflate");
+        for (const Kind &k : kKinds) {
+            double ours = find("pngxchg/", k), lib = find("libpng/", k), inf = find("inflate/", k);
+            if (ours <= 0) continue;
+            std::printf("%-12s %12.2f %12.2f %12.2f %10.3f %10.3f\n", k.name, ours, lib, inf,
+                        lib > 0 ? ours / lib : 0.0, inf > 0 ? ours / inf : 0.0);
+        }
+    }
+
+  private:
+    double find(const std::string &prefix, const Kind &k) const {
+        auto it = times_.find(prefix + k.name);
+        return it == times_.end() ? 0 : it->second;
+    }
+    std::map<std::string, double> times_;
+};
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    benchmark::Initialize(&argc, argv);
+    // Encode every file before timing starts, so that no run follows the
+    // encoder's use of the caches.
+    for (const Kind &k : kKinds) fixture(k);
+    for (const Kind &k : kKinds) {
+        benchmark::RegisterBenchmark((std::string("pngxchg/") + k.name).c_str(), BM_pngxchg, k)
+            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark((std::string("libpng/") + k.name).c_str(), BM_libpng, k)
+            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark((std::string("inflate/") + k.name).c_str(), BM_inflate, k)
+            ->Unit(benchmark::kMillisecond);
+    }
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    return 0;
+}
