@@ -293,7 +293,8 @@ int export_output(const std::vector<std::unique_ptr<host::Module>> &modules,
         if (!ok) return die(out + ": options failed: " + host::error_message(s.record().errorCode));
     }
     bool two = !alpha.pixels.empty();
-    bool ok = s.export_plane(image, two ? 2 : 1, 1) && (!two || s.export_plane(alpha, 2, 2));
+    const host::Image adapted = host::adapt_for_export(image, m->descriptor().wordB);
+    bool ok = s.export_plane(adapted, two ? 2 : 1, 1) && (!two || s.export_plane(alpha, 2, 2));
     uint32_t code = s.record().errorCode;
     s.end_export();
     if (!ok) return die(out + ": export failed: " + host::error_message(code));

@@ -199,6 +199,13 @@ bool is_netpbm(const std::vector<uint8_t> &bytes);
 // grey ramp palette) or PPM (anything else, expanded through the palette).
 std::vector<uint8_t> write_netpbm(const Image &image);
 
+// The image brought to a depth that a module writes, from the depth bits in
+// the low byte of its descriptor's word B (0x01 1 bit, 0x02 4, 0x04 8, 0x10
+// 24): unchanged when its depth is listed; else expanded to 24 bits, or
+// thresholded to 1 bit when that is all the module writes (then always on the
+// palette black, white).
+Image adapt_for_export(const Image &image, uint32_t word_b);
+
 bool read_file(const std::string &path, std::vector<uint8_t> *bytes);
 bool write_file(const std::string &path, const std::vector<uint8_t> &bytes);
 
