@@ -192,9 +192,9 @@ void list_images(const host::Module &m, const std::vector<uint8_t> &bytes, const
         s.record().imageIndex = index;
         const FilterRecord &r = s.record();
         if (s.identify()) {
-            std::printf("image %d: %d x %d, %d bits per pixel (%d in the file), %d palette entries\n",
-                        index, r.width, r.height, r.bitsPerPixel, r.fileBitsPerPixel,
-                        r.paletteCount);
+            std::printf(
+                "image %d: %d x %d, %d bits per pixel (%d in the file), %d palette entries\n",
+                index, r.width, r.height, r.bitsPerPixel, r.fileBitsPerPixel, r.paletteCount);
         } else {
             std::printf("image %d: %s\n", index, host::error_message(r.errorCode).c_str());
         }
