@@ -101,15 +101,28 @@ void split_eight_bit(const uint8_t *row, size_t width, uint8_t *planes, size_t p
     }
 }
 
+// Bit 7 of byte p set when plane p (plane 0 = bit 3 of the code) is set.
+constexpr uint32_t plane_bits(unsigned code) {
+    uint32_t v = 0;
+    for (unsigned p = 0; p < 4; ++p)
+        if (code & (8u >> p)) v |= 0x80u << (8 * p);
+    return v;
+}
+
 void split_four_bit(const ImgVariant &v, const uint8_t *row, size_t width, uint8_t *planes,
                     size_t plb) {
-    std::memset(planes, 0, 4 * plb);
-    for (size_t x = 0; x < width; ++x) {
-        const uint8_t index = (x & 1) ? row[x / 2] & 0x0F : row[x / 2] >> 4;
-        const uint8_t code = v.planeCode[index];
-        const uint8_t bit = static_cast<uint8_t>(0x80 >> (x % 8));
-        for (size_t p = 0; p < 4; ++p)
-            if (code & (8 >> p)) planes[p * plb + x / 8] |= bit;
+    uint32_t bits[16];
+    for (unsigned i = 0; i < 16; ++i) bits[i] = plane_bits(v.planeCode[i]);
+    for (size_t k = 0; k < plb; ++k) {
+        // Pixel j of the column lands in bit 7 - j of each plane's byte.
+        uint32_t acc = 0;
+        const size_t count = width - 8 * k < 8 ? width - 8 * k : 8;
+        for (size_t j = 0; j < count; ++j) {
+            const size_t x = 8 * k + j;
+            const uint8_t index = (x & 1) ? row[x / 2] & 0x0F : row[x / 2] >> 4;
+            acc |= bits[index] >> j;
+        }
+        for (size_t p = 0; p < 4; ++p) planes[p * plb + k] = static_cast<uint8_t>(acc >> (8 * p));
     }
 }
 
