@@ -2,6 +2,7 @@
 // groups, refusals, and round trips of every class through our own reader.
 #include <gtest/gtest.h>
 
+#include "common/delivery.h"
 #include "format.h"
 #include "gem_fixtures.h"
 
@@ -219,6 +220,52 @@ TEST(GemRoundTrip, GroupsAreWrittenOnce) {
     EXPECT_EQ(e.file[18 + 3], 255);
     host::Image one = blocks_image(40, 24, {1}, {});
     EXPECT_EQ(export_image(one).writes.size(), 2u);
+}
+
+}  // namespace
+
+namespace {
+
+using namespace gem_test;
+
+// For every class, a region import delivers exactly the crop of the whole
+// image, at every left edge (the shift of 1- and 4-bit rows), and a scaled
+// import to the image's own size delivers the whole image.
+TEST(GemRoundTrip, RegionsAreCropsAndFitToOwnSizeIsTheImage) {
+    struct {
+        int bpp;
+        Bytes palette;
+    } classes[] = {{1, {255, 255, 255, 0, 0, 0}},
+                   {4, bgr_of(gem::ImgPaletteSixteen, 16)},
+                   {8, grey_palette(256, 1, false)},
+                   {24, {}}};
+    for (const auto &c : classes) {
+        const host::Image im = blocks_image(29, c.bpp, {2, 5, 1, 3}, c.palette, 3);
+        Exported e = export_image(im);
+        ASSERT_TRUE(e.ok);
+        ImportOptions fit;
+        fit.fit = true;
+        fit.region = {0, 0, im.width - 1, im.height - 1};
+        Imported whole = import_file(e.file, fit);
+        ASSERT_TRUE(whole.ok);
+        EXPECT_EQ(whole.image.pixels, im.pixels) << c.bpp;
+        for (int left = 0; left < 12; ++left) {
+            const int right = left + 3 + left % 9, top = left % 5, bottom = top + 2 + left % 4;
+            ImportOptions o;
+            o.region = {left, top, right, bottom};
+            Imported r = import_file(e.file, o);
+            ASSERT_TRUE(r.ok) << c.bpp << " " << left;
+            const int w = right - left + 1;
+            ASSERT_EQ(r.image.width, w);
+            ASSERT_EQ(r.image.height, bottom - top + 1);
+            for (int y = top; y <= bottom; ++y) {
+                Bytes expect(r.image.row_bytes(), 0);
+                flt::crop_row(im.row(y), expect.data(), left, w, c.bpp);
+                EXPECT_EQ(Bytes(r.image.row(y - top), r.image.row(y - top) + expect.size()), expect)
+                    << "bpp " << c.bpp << " left " << left << " y " << y;
+            }
+        }
+    }
 }
 
 }  // namespace
