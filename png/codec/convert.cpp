@@ -15,20 +15,29 @@ void expand_2bit(const uint8_t *in, uint8_t *out, uint32_t width) {
     }
 }
 
+// One pixel R G B (A) read as a little-endian word and byte-swapped gives
+// B G R in its low three bytes. The store writes a fourth byte that the next
+// pixel overwrites (and, after the last one, the spare byte of `out`).
+inline void put_bgr(const uint8_t *in, uint8_t *out) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    uint32_t v;
+    std::memcpy(&v, in, 4);
+    v = __builtin_bswap32(v) >> 8;
+    std::memcpy(out, &v, 4);
+#else
+    const uint8_t r = in[0], g = in[1], b = in[2];
+    out[0] = b;
+    out[1] = g;
+    out[2] = r;
+#endif
+}
+
 void rgb8_to_bgr(const uint8_t *in, uint8_t *out, uint32_t width) {
-    for (uint32_t i = 0; i < width; ++i, in += 3, out += 3) {
-        out[0] = in[2];
-        out[1] = in[1];
-        out[2] = in[0];
-    }
+    for (uint32_t i = 0; i < width; ++i, in += 3, out += 3) put_bgr(in, out);
 }
 
 void rgba8_to_bgr(const uint8_t *in, uint8_t *out, uint32_t width) {
-    for (uint32_t i = 0; i < width; ++i, in += 4, out += 3) {
-        out[0] = in[2];
-        out[1] = in[1];
-        out[2] = in[0];
-    }
+    for (uint32_t i = 0; i < width; ++i, in += 4, out += 3) put_bgr(in, out);
 }
 
 void pick_samples(const Conversion &c, const uint8_t *in, uint8_t *out, uint32_t width) {

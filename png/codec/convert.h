@@ -30,7 +30,9 @@ struct Conversion {
 Conversion plan_conversion(const PngHeader &header, const Layout &layout);
 
 // Converts `width` pixels from `scanline` into `out` (the layout's row bytes).
-// `out` must not overlap `scanline` unless the kind is kNone.
+// `out` must not overlap `scanline` unless the kind is kNone. Both buffers
+// need one spare byte after their last pixel (8-bit RGB is moved a word at a
+// time).
 void convert_row(const Conversion &conversion, const uint8_t *scanline, uint8_t *out,
                  uint32_t width);
 
