@@ -133,7 +133,12 @@ void release_import_state(FilterRecord *record) {
         flt::heap_free(state->header);
         flt::release_block(reinterpret_cast<ImportState **>(&record->filterState));
     }
+    // Everything the description hung in the record goes too: a host that
+    // drops the record after the import would otherwise leak these blocks.
     flt::release_block(&record->palette);
+    flt::release_block(&record->compressionName);
+    flt::release_block(&record->comment);
+    flt::release_block(&record->linkedPlanes);
 }
 
 uint32_t identify_file(FilterRecord *record) {

@@ -12,8 +12,8 @@ int32_t PngIdentify(FilterRecord *record);
 // Identifies if needed, makes the header call and delivers the rows of the
 // plane imageIndex names (whole, cropped to region or fitted to its size).
 int32_t PngImport(FilterRecord *record);
-// Releases the parse and the palette; always 1. compressionName, comment and
-// linkedPlanes stay with the record until the next description replaces them.
+// Releases the parse and every block the description hung in the record
+// (palette, compressionName, comment, linkedPlanes; all become NULL); always 1.
 int32_t PngEndImport(FilterRecord *record);
 
 }  // namespace png

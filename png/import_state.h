@@ -25,8 +25,9 @@ uint32_t identify_file(FilterRecord *record);
 // size, depths, palette, planes, compression name and comment. 0 or a code.
 uint32_t describe_image(FilterRecord *record, ImportState *state);
 
-// Releases the state, its chains and the palette; filterState and palette
-// become NULL. Safe without a state.
+// Releases the state, its chains and the description's blocks (palette,
+// compressionName, comment, linkedPlanes), which become NULL. Safe without a
+// state.
 void release_import_state(FilterRecord *record);
 
 class RowDelivery;
