@@ -11,6 +11,7 @@ set(FILTER_COMMON_SOURCES
     ${PROJECT_SOURCE_DIR}/common/record_blocks.cpp
     ${PROJECT_SOURCE_DIR}/common/platform_posix.cpp
     ${PROJECT_SOURCE_DIR}/common/dialog_posix.cpp
+    ${PROJECT_SOURCE_DIR}/common/platform_plugin_posix.cpp
     ${PROJECT_SOURCE_DIR}/common/profile_posix.cpp)
 
 function(add_filter_module name)

@@ -138,16 +138,29 @@ void prepare_session(host::Session &s, const Options &o) {
     }
 }
 
-// The modules that may take part: plughost only when a plug-in is named, and
-// then only it.
-std::vector<const host::Module *> candidates(const std::vector<std::unique_ptr<host::Module>> &all,
-                                             const Options &o) {
+// The modules that may read a file: plughost first when a plug-in is named
+// (so the plug-in gets the file before the built-in formats), and the
+// built-in format modules.
+std::vector<const host::Module *> readers(const std::vector<std::unique_ptr<host::Module>> &all,
+                                          const Options &o) {
     std::vector<const host::Module *> out;
-    for (const auto &m : all) {
-        bool is_plughost = m->name() == "plughost";
-        if (is_plughost == !o.plugin.empty()) out.push_back(m.get());
-    }
+    for (const auto &m : all)
+        if (m->name() == "plughost" && !o.plugin.empty()) out.push_back(m.get());
+    for (const auto &m : all)
+        if (m->name() != "plughost") out.push_back(m.get());
     return out;
+}
+
+bool is_plughost(const host::Module &m) {
+    return m.name() == "plughost";
+}
+
+// Hands the input to the session: plughost's plug-ins read the file through
+// its handle, the format modules take the bytes.
+bool hand_over_input(host::Session &s, const std::vector<uint8_t> &bytes, const Options &o) {
+    if (is_plughost(s.module())) return s.map_file(o.args[1]);
+    s.set_file(bytes);
+    return true;
 }
 
 int cmd_formats(const Options &o) {
@@ -173,7 +186,7 @@ const host::Module *identify(const std::vector<const host::Module *> &modules,
     for (const host::Module *m : modules) {
         host::Session s(*m);
         prepare_session(s, o);
-        s.set_file(bytes);
+        if (!hand_over_input(s, bytes, o)) continue;
         bool ok = s.identify();
         s.end_import();
         if (ok) return m;
@@ -208,11 +221,11 @@ int cmd_info(const Options &o) {
     if (!host::read_file(o.args[1], &bytes)) return die("cannot read " + o.args[1]);
     std::string error;
     auto modules = host::load_all_modules(o.modules_dir, &error);
-    const host::Module *m = identify(candidates(modules, o), bytes, o);
+    const host::Module *m = identify(readers(modules, o), bytes, o);
     if (!m) return die(o.args[1] + ": no module recognises this file");
     host::Session s(*m);
     prepare_session(s, o);
-    s.set_file(bytes);
+    if (!hand_over_input(s, bytes, o)) return die("cannot open " + o.args[1]);
     s.record().imageIndex = o.index;
     if (!s.identify()) return die(o.args[1] + ": " + host::error_message(s.record().errorCode));
     const FilterRecord &r = s.record();
@@ -237,7 +250,7 @@ int import_index(const host::Module &m, const std::vector<uint8_t> &bytes, const
                  int32_t index, host::Image *image, bool *linked_alpha) {
     host::Session s(m);
     prepare_session(s, o);
-    s.set_file(bytes);
+    if (!hand_over_input(s, bytes, o)) return die("cannot open " + o.args[1]);
     s.record().imageIndex = index;
     s.record().region = o.region;
     if (o.fit) s.record().requestFlags |= 0x40;
@@ -255,7 +268,7 @@ int import_index(const host::Module &m, const std::vector<uint8_t> &bytes, const
 int import_input(const std::vector<std::unique_ptr<host::Module>> &modules,
                  const std::vector<uint8_t> &bytes, const Options &o, host::Image *image,
                  host::Image *alpha) {
-    const host::Module *m = identify(candidates(modules, o), bytes, o);
+    const host::Module *m = identify(readers(modules, o), bytes, o);
     if (!m) return die(o.args[1] + ": no module recognises this file");
     bool linked = false;
     int rc = import_index(*m, bytes, o, o.index, image, &linked);
@@ -268,13 +281,17 @@ int export_output(const std::vector<std::unique_ptr<host::Module>> &modules,
     const std::string &out = o.args[2];
     std::string ext = extension_of(out);
     for (char &c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (ext == "pbm" || ext == "pgm" || ext == "ppm" || ext == "pnm") {
+    // A built-in format module writes its own extensions; anything else goes
+    // to the named plug-in, and Netpbm files without one to the host's writer.
+    const host::Module *m = nullptr;
+    for (const auto &c : modules)
+        if (!m && !is_plughost(*c) && c->handles_extension(ext)) m = c.get();
+    for (const auto &c : modules)
+        if (!m && is_plughost(*c) && !o.plugin.empty()) m = c.get();
+    if (!m && (ext == "pbm" || ext == "pgm" || ext == "ppm" || ext == "pnm")) {
         if (!host::write_file(out, host::write_netpbm(image))) return die("cannot write " + out);
         return 0;
     }
-    const host::Module *m = nullptr;
-    for (const host::Module *c : candidates(modules, o))
-        if (!o.plugin.empty() || c->handles_extension(ext)) m = m ? m : c;
     if (!m) return die(out + ": no module writes ." + ext + " files");
     host::Session s(*m);
     prepare_session(s, o);
@@ -292,13 +309,21 @@ int export_output(const std::vector<std::unique_ptr<host::Module>> &modules,
         if (o.ini.empty()) std::remove(ini.c_str());
         if (!ok) return die(out + ": options failed: " + host::error_message(s.record().errorCode));
     }
-    bool two = !alpha.pixels.empty();
+    // A plug-in writes the file itself, through the handle, and takes one
+    // image: a transparency plane has no place in its record.
+    bool plugin = is_plughost(*m);
+    if (plugin && !s.open_output(out)) return die("cannot write " + out);
+    bool two = !alpha.pixels.empty() && !plugin;
     const host::Image adapted = host::adapt_for_export(image, m->descriptor().wordB);
     bool ok = s.export_plane(adapted, two ? 2 : 1, 1) && (!two || s.export_plane(alpha, 2, 2));
     uint32_t code = s.record().errorCode;
     s.end_export();
-    if (!ok) return die(out + ": export failed: " + host::error_message(code));
-    if (!host::write_file(out, s.output())) return die("cannot write " + out);
+    s.close_files();
+    if (!ok) {
+        if (plugin) std::remove(out.c_str());
+        return die(out + ": export failed: " + host::error_message(code));
+    }
+    if (!plugin && !host::write_file(out, s.output())) return die("cannot write " + out);
     return 0;
 }
 
@@ -309,7 +334,7 @@ int cmd_convert(const Options &o) {
     std::string error;
     auto modules = host::load_all_modules(o.modules_dir, &error);
     host::Image image, alpha;
-    if (host::is_netpbm(bytes)) {
+    if (host::is_netpbm(bytes) && o.plugin.empty()) {
         if (!host::read_netpbm(bytes, &image, &alpha, &error)) return die(o.args[1] + ": " + error);
     } else {
         if (modules.empty()) return die(error.empty() ? "no modules found" : error);

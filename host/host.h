@@ -110,6 +110,15 @@ class Session {
     // The file handed over on identify and import (kept alive by the session).
     void set_file(std::vector<uint8_t> bytes);
     const std::vector<uint8_t> &file() const { return file_; }
+    // Hands a file over as a host application does for plughost: mapped into
+    // memory for fileData/fileSize and open for fileHandle (the plug-in reads
+    // through the handle; plughost releases the mapping and clears fileData).
+    bool map_file(const std::string &path);
+    // Creates (truncates) path and puts its handle in fileHandle: plughost's
+    // plug-ins write the file themselves.
+    bool open_output(const std::string &path);
+    // Unmaps what the module left mapped and closes the handle.
+    void close_files();
 
     int32_t call(uint32_t operation);  // raw FilterEntry call on the record
     bool identify() { return call(FE_IDENTIFY) != 0; }
@@ -163,6 +172,9 @@ class Session {
     bool refuse(int at, int count);
 
     const Module &module_;
+    void *mapping_ = nullptr;
+    size_t mapping_size_ = 0;
+    int handle_ = -1;
     std::unique_ptr<uint8_t[]> storage_;
     FilterRecord *record_ = nullptr;
     HostServices services_{};

@@ -124,6 +124,7 @@ Session::Session(const Module &module)
 }
 
 Session::~Session() {
+    close_files();
     sessions().erase(id_);
 }
 

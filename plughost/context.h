@@ -1,0 +1,63 @@
+// The per-FilterRecord state of plughost: the context that keeps one loaded
+// plug-in between calls, and its opening and release.
+#pragma once
+
+#include <cstdint>
+
+#include "common/filter.h"
+#include "format_record.h"
+
+namespace plug {
+
+constexpr int kPathSize = 260;
+constexpr char kIniName[] = "PLGENTRY.INI";
+constexpr char kIniSection[] = "Plugins EntryPoints";
+constexpr char kDefaultEntry[] = "ENTRYPOINT";
+
+struct PluginBinding {
+    FormatRecord *record;
+    // The plug-in's data word; pointer-sized so that a 64-bit plug-in can keep
+    // an address in it (four bytes on 32-bit targets).
+    intptr_t pluginData;
+    PluginEntryProc entry;
+    void *library;
+};
+
+enum ContextMode : uint32_t { kReadMode = 1, kWriteMode = 2 };
+
+struct PluginContext {
+    PluginBinding *binding;
+    uint32_t optionsDone;
+    // Fixed when the context is opened; decides the record's exchange.
+    ContextMode mode;
+};
+
+inline PluginContext *context_of(const FilterRecord *record) {
+    return static_cast<PluginContext *>(record->filterState);
+}
+
+// Copies the entry-function name for record->filterId from PLGENTRY.INI in
+// the host's directory into name (kPathSize bytes); "ENTRYPOINT" when the file
+// or key is missing or the directory cannot take the file name.
+void ReadEntryPointName(FilterRecord *record, char *name);
+
+// Opens a context in filterState: read mode releases the host's view of the
+// file first; write mode ends with DescribeHostImage. Returns 0, or the
+// FERR_* code after releasing everything (filterState null).
+uint32_t OpenReadContext(FilterRecord *record);
+uint32_t OpenWriteContext(FilterRecord *record);
+
+// Loads pluginPath and resolves the configured entry into the binding;
+// FERR_PLUGIN_LOAD (library released again) when either is missing.
+uint32_t LoadPlugin(FilterRecord *record, PluginBinding *binding);
+// Frees the library if held and clears library and entry.
+void UnloadPlugin(PluginBinding *binding);
+
+// Releases the library, the record with its tables, the binding and the
+// context, as far as they exist, and sets filterState to null.
+void ReleaseContext(FilterRecord *record);
+
+// Calls the plug-in with a selector and returns its result word.
+int16_t CallSelector(PluginBinding *binding, int16_t selector);
+
+}  // namespace plug

@@ -1,0 +1,166 @@
+#include "protocol.h"
+
+#include <initializer_list>
+
+#include "common/delivery.h"
+#include "common/record_blocks.h"
+#include "context.h"
+#include "record.h"
+#include "services.h"
+
+namespace plug {
+namespace {
+
+// A context opened for the other direction cannot serve this opcode.
+bool WrongMode(FilterRecord *record, ContextMode mode) {
+    return context_of(record)->mode != mode;
+}
+
+// Runs selectors in turn, each only after the one before returned 0.
+int16_t RunSelectors(PluginBinding *binding, std::initializer_list<int16_t> selectors) {
+    for (int16_t selector : selectors) {
+        int16_t result = CallSelector(binding, selector);
+        if (result != 0) return result;
+    }
+    return 0;
+}
+
+// A write context whose library was released by an earlier FE_EXPORT loads
+// the plug-in again, as a fresh instance: its data word starts at 0 and the
+// host's image is described anew (the host may have changed it).
+uint32_t ReloadIfReleased(FilterRecord *record) {
+    PluginBinding *binding = context_of(record)->binding;
+    if (binding->entry) return 0;
+    binding->pluginData = 0;
+    uint32_t code = LoadPlugin(record, binding);
+    if (code == 0) code = DescribeHostImage(record, binding->record);
+    return code;
+}
+
+// Opens a write context when there is none, or readies the one there is.
+uint32_t ReadyWriteContext(FilterRecord *record) {
+    if (!context_of(record)) return OpenWriteContext(record);
+    if (WrongMode(record, kWriteMode)) return FERR_BAD_REQUEST;
+    uint32_t code = ReloadIfReleased(record);
+    if (code != 0) ReleaseContext(record);
+    return code;
+}
+
+// The code for a FE_IMPORT whose rows the exchange could not all deliver.
+uint32_t ExchangeFailure(const FilterRecord *record, const ExchangeOutcome &outcome) {
+    if (outcome.refused) return flt::refusal_code(record, FERR_TRANSFER);
+    return outcome.fault;
+}
+
+}  // namespace
+
+int32_t Identify(FilterRecord *record) {
+    if (record->filterFlags & FRF_IDENTIFY_STRICT) return 0;
+    if (context_of(record)) {
+        if (WrongMode(record, kReadMode)) return flt::fail(record, FERR_BAD_REQUEST);
+        uint32_t code = PublishImageHeader(record, context_of(record)->binding->record);
+        if (code == 0) return 1;
+        ReleaseContext(record);
+        return flt::fail(record, code);
+    }
+    uint32_t code = OpenReadContext(record);
+    if (code != 0) return flt::fail(record, code);
+    PluginBinding *binding = context_of(record)->binding;
+    SetCurrentPair(binding->record, record);
+    int16_t result = RunSelectors(
+        binding, {formatSelectorFilterFile, formatSelectorReadPrepare, formatSelectorReadStart});
+    code = result != 0 ? MapPluginResult(result) : PublishImageHeader(record, binding->record);
+    if (code == 0) return 1;
+    ReleaseContext(record);
+    return flt::fail(record, code);
+}
+
+int32_t Import(FilterRecord *record) {
+    if (!context_of(record)) {
+        if (!Identify(record)) return 0;
+    } else {
+        if (WrongMode(record, kReadMode)) return flt::fail(record, FERR_BAD_REQUEST);
+        uint32_t code = PublishImageHeader(record, context_of(record)->binding->record);
+        if (code != 0) return flt::fail(record, code);
+    }
+    PluginBinding *binding = context_of(record)->binding;
+    if (!flt::call_header(record))
+        return flt::fail(record, flt::refusal_code(record, FERR_TRANSFER));
+    SetCurrentPair(binding->record, record);
+    ResetExchangeOutcome();
+    int16_t result;
+    // A plug-in that keeps asking after plughost declined its rows would
+    // otherwise never leave the loop.
+    do {
+        result = CallSelector(binding, formatSelectorReadContinue);
+    } while (binding->record->data && result == 0 && !LastExchangeOutcome().fault &&
+             !LastExchangeOutcome().refused);
+    ExchangeOutcome outcome = LastExchangeOutcome();
+    if (outcome.refused || outcome.fault)
+        return flt::fail(record, ExchangeFailure(record, outcome));
+    if (result != 0) return flt::fail(record, MapPluginResult(result));
+    return 1;
+}
+
+int32_t Options(FilterRecord *record) {
+    if (record->requestFlags & FRI_NO_DIALOG) return 1;
+    uint32_t code = ReadyWriteContext(record);
+    if (code != 0) return flt::fail(record, code);
+    PluginContext *context = context_of(record);
+    SetCurrentPair(context->binding->record, record);
+    int16_t result = RunSelectors(
+        context->binding,
+        {formatSelectorOptionsPrepare, formatSelectorOptionsStart, formatSelectorOptionsFinish});
+    if (result != 0) return flt::fail(record, MapPluginResult(result));
+    context->optionsDone = 1;
+    record->errorCode = 0;
+    return 1;
+}
+
+int32_t Export(FilterRecord *record) {
+    uint32_t code = ReadyWriteContext(record);
+    if (code != 0) return flt::fail(record, code);
+    PluginContext *context = context_of(record);
+    PluginBinding *binding = context->binding;
+    FormatRecord *format = binding->record;
+    format->dataFork = static_cast<intptr_t>(record->fileHandle);
+    bool options_ok = context->optionsDone || Options(record);
+    if (options_ok) {
+        SetCurrentPair(format, record);
+        ResetExchangeOutcome();
+        int16_t result =
+            RunSelectors(binding, {formatSelectorWritePrepare, formatSelectorWriteStart});
+        bool started = result == 0;
+        while (started && format->data && result == 0 && !LastExchangeOutcome().fault)
+            result = CallSelector(binding, formatSelectorWriteContinue);
+        if (started) CallSelector(binding, formatSelectorWriteFinish);
+        code = result != 0 ? MapPluginResult(result) : LastExchangeOutcome().fault;
+        record->errorCode = code;
+    }
+    UnloadPlugin(binding);
+    if (record->errorCode != 0) {
+        ReleaseContext(record);
+        return 0;
+    }
+    return 1;
+}
+
+int32_t EndImport(FilterRecord *record) {
+    PluginContext *context = context_of(record);
+    if (context && context->mode == kReadMode && context->binding && context->binding->entry &&
+        context->binding->record) {
+        SetCurrentPair(context->binding->record, record);
+        CallSelector(context->binding, formatSelectorReadFinish);
+    }
+    if (context) ReleaseContext(record);
+    flt::release_block(&record->palette);
+    flt::release_block(&record->compressionName);
+    return 1;
+}
+
+int32_t EndExport(FilterRecord *record) {
+    if (context_of(record)) ReleaseContext(record);
+    return 1;
+}
+
+}  // namespace plug

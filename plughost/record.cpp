@@ -1,0 +1,228 @@
+#include "record.h"
+
+#include <cstring>
+
+#include "common/heap.h"
+#include "common/platform.h"
+#include "common/record_blocks.h"
+#include "services.h"
+
+namespace plug {
+namespace {
+
+constexpr char kCompressionName[] = "Uncompressed";
+
+void FillTables(FormatRecord *format, BufferProcs *buffer, HandleProcs *handle,
+                ResourceProcs *resource) {
+    buffer->bufferProcsVersion = 2;
+    buffer->numBufferProcs = 5;
+    buffer->allocateProc = BufferAllocate;
+    buffer->lockProc = BufferLock;
+    buffer->unlockProc = BufferUnlock;
+    buffer->freeProc = BufferFree;
+    buffer->spaceProc = BufferSpace;
+    handle->handleProcsVersion = 1;
+    handle->numHandleProcs = 7;
+    handle->newProc = HandleNew;
+    handle->disposeProc = HandleDispose;
+    handle->getSizeProc = HandleGetSize;
+    handle->setSizeProc = HandleSetSize;
+    handle->lockProc = HandleLock;
+    handle->unlockProc = HandleUnlock;
+    handle->recoverSpaceProc = HandleRecoverSpace;
+    resource->resourceProcsVersion = 3;
+    resource->numResourceProcs = 4;
+    resource->countProc = ResourceCount;
+    resource->getProc = ResourceGet;
+    resource->deleteProc = ResourceDelete;
+    resource->addProc = ResourceAdd;
+    format->bufferProcs = buffer;
+    format->handleProcs = handle;
+    format->resourceProcs = resource;
+}
+
+// The screen's whole pixels per millimetre, in pixels per kilometre.
+void ScreenResolution(int32_t *x, int32_t *y) {
+    flt::ScreenMetrics m{};
+    bool ok = flt::platform_screen_metrics(&m) && m.horzSizeMm > 0 && m.vertSizeMm > 0;
+    // No screen to ask: 72 pixels per inch.
+    *x = ok ? m.horzRes / m.horzSizeMm * 1000000 : 2834645;
+    *y = ok ? m.vertRes / m.vertSizeMm * 1000000 : 2834645;
+}
+
+uint32_t PublishPalette(FilterRecord *record, const FormatRecord *format) {
+    flt::release_block(&record->palette);
+    int count = 0;
+    if (format->imageMode == plugInModeBitmap) count = 2;
+    if (format->imageMode == plugInModeGrayScale || format->imageMode == plugInModeIndexedColor)
+        count = 256;
+    if (format->imageMode == plugInModeLabColor) record->colorSpace = kColorSpaceLab;
+    // "No palette" says so in the count too: a count left from an earlier
+    // image next to a null palette would invite the host to read it.
+    record->paletteCount = count;
+    if (count == 0) return 0;
+    auto *palette = static_cast<uint8_t *>(flt::heap_alloc(static_cast<size_t>(count) * 3));
+    if (!palette) return FERR_NO_MEMORY;
+    for (int i = 0; i < count; ++i) {
+        uint8_t *e = palette + 3 * i;
+        if (format->imageMode == plugInModeIndexedColor) {
+            e[0] = format->blueLUT[i];
+            e[1] = format->greenLUT[i];
+            e[2] = format->redLUT[i];
+        } else {
+            uint8_t v = count == 2 ? static_cast<uint8_t>(i * 255) : static_cast<uint8_t>(i);
+            e[0] = e[1] = e[2] = v;
+        }
+    }
+    flt::replace_block(&record->palette, palette);
+    return 0;
+}
+
+void FillColorTables(const FilterRecord *record, FormatRecord *format) {
+    if (!record->palette) return;
+    int count = record->paletteCount < 256 ? record->paletteCount : 256;
+    for (int i = 0; i < count; ++i) {
+        const uint8_t *e = record->palette + 3 * i;
+        format->redLUT[i] = e[2];
+        format->greenLUT[i] = e[1];
+        format->blueLUT[i] = e[0];
+    }
+}
+
+}  // namespace
+
+uint32_t BuildFormatRecord(const FilterRecord *record, PluginBinding *binding, ContextMode mode) {
+    ClearAbort();
+    binding->pluginData = 0;
+    auto *format = static_cast<FormatRecord *>(flt::heap_alloc_zero(sizeof(FormatRecord)));
+    if (!format) return FERR_NO_MEMORY;
+    auto *buffer = static_cast<BufferProcs *>(flt::heap_alloc_zero(sizeof(BufferProcs)));
+    auto *handle = static_cast<HandleProcs *>(flt::heap_alloc_zero(sizeof(HandleProcs)));
+    auto *resource = static_cast<ResourceProcs *>(flt::heap_alloc_zero(sizeof(ResourceProcs)));
+    auto *platform = static_cast<PlatformData *>(flt::heap_alloc_zero(sizeof(PlatformData)));
+    if (!buffer || !handle || !resource || !platform) {
+        flt::heap_free(buffer);
+        flt::heap_free(handle);
+        flt::heap_free(resource);
+        flt::heap_free(platform);
+        flt::heap_free(format);
+        return FERR_NO_MEMORY;
+    }
+    format->serialNumber = 0;
+    format->abortProc = TestAbort;
+    format->progressProc = ReportProgress;
+    format->maxData = kMaxData;
+    format->hostNewHdl = HandleNew;
+    format->hostDisposeHdl = HandleDispose;
+    format->advanceState = mode == kReadMode ? ReadExchange : WriteExchange;
+    format->hostModes = PI_HOST_MODES;
+    format->dataFork = static_cast<intptr_t>(record->fileHandle);
+    platform->hwnd = reinterpret_cast<intptr_t>(flt::platform_active_window());
+    format->platformData = platform;
+    FillTables(format, buffer, handle, resource);
+    binding->record = format;
+    return 0;
+}
+
+void FreeFormatRecord(PluginBinding *binding) {
+    FormatRecord *format = binding->record;
+    if (!format) return;
+    ForgetRecord(format);
+    flt::heap_free(format->bufferProcs);
+    flt::heap_free(format->handleProcs);
+    flt::heap_free(format->resourceProcs);
+    flt::heap_free(format->platformData);
+    flt::heap_free(format);
+    binding->record = nullptr;
+}
+
+uint32_t PublishImageHeader(FilterRecord *record, const FormatRecord *format) {
+    record->imageCount = 1;
+    record->imageIndex = 1;
+    record->planeKind = FE_PLANE_IMAGE;
+    record->compressionIndex = 0;
+    record->linkedCount = 0;
+    record->width = format->imageSize.h;
+    record->height = format->imageSize.v;
+    flt::release_block(&record->compressionName);
+    auto *name = static_cast<char *>(flt::heap_alloc(sizeof kCompressionName));
+    if (!name) return FERR_NO_MEMORY;
+    std::memcpy(name, kCompressionName, sizeof kCompressionName);
+    flt::replace_block(&record->compressionName, name);
+    record->bitsPerPixel = format->depth * format->planes;
+    record->fileBitsPerPixel = record->bitsPerPixel;
+    if (uint32_t code = PublishPalette(record, format)) return code;
+    record->xResolution = ResolutionFromFixed(format->imageHRes);
+    record->yResolution = ResolutionFromFixed(format->imageVRes);
+    if (record->xResolution == 0 || record->yResolution == 0)
+        ScreenResolution(&record->xResolution, &record->yResolution);
+    return 0;
+}
+
+uint32_t DescribeHostImage(const FilterRecord *record, FormatRecord *format) {
+    // The record's sizes have 16 bits: a larger image cannot be described,
+    // and a cut size would have the plug-in write a wrong file.
+    if (record->width < 0 || record->width > INT16_MAX || record->height < 0 ||
+        record->height > INT16_MAX)
+        return FERR_BAD_REQUEST;
+    int16_t mode, depth, planes;
+    bool tables = false;
+    switch (record->bitsPerPixel) {
+        case 1:
+            mode = plugInModeBitmap, depth = 1, planes = 1;
+            break;
+        case 4:
+            mode = plugInModeIndexedColor, depth = 4, planes = 1, tables = true;
+            break;
+        case 8:
+            tables = !IsGrayRamp(record);
+            mode = tables ? plugInModeIndexedColor : plugInModeGrayScale, depth = 8, planes = 1;
+            break;
+        case 24:
+            mode = record->colorSpace == kColorSpaceLab ? plugInModeLabColor : plugInModeRGBColor;
+            depth = 8, planes = 3;
+            break;
+        case 32:
+            mode = plugInModeCMYKColor, depth = 8, planes = 4;
+            break;
+        default:
+            return FERR_BAD_REQUEST;
+    }
+    format->dataFork = static_cast<intptr_t>(record->fileHandle);
+    format->imageSize.h = static_cast<int16_t>(record->width);
+    format->imageSize.v = static_cast<int16_t>(record->height);
+    format->imageHRes = FixedFromResolution(record->xResolution);
+    format->imageVRes = FixedFromResolution(record->yResolution);
+    format->imageMode = mode;
+    format->depth = depth;
+    format->planes = planes;
+    if (tables) FillColorTables(record, format);
+    return 0;
+}
+
+bool IsGrayRamp(const FilterRecord *record) {
+    int n = static_cast<int16_t>(record->paletteCount & 0xFFFF);
+    // Without a palette there is nothing that could differ from a ramp.
+    if (n <= 0 || !record->palette) return true;
+    for (int i = 0; i < n; ++i) {
+        const uint8_t *e = record->palette + 3 * i;
+        if (e[0] != i || e[1] != i || e[2] != i) return false;
+    }
+    return true;
+}
+
+uint32_t MapPluginResult(int16_t result) {
+    if (result == formatCannotRead) return FERR_CANNOT_READ;
+    if (result == formatBadParameters) return FERR_BAD_REQUEST;
+    return FERR_PLUGIN;
+}
+
+int32_t ResolutionFromFixed(PIFixed perInch) {
+    return static_cast<int32_t>(static_cast<int64_t>(perInch) * 10000000 / (254 * 65536));
+}
+
+PIFixed FixedFromResolution(int32_t perKilometre) {
+    return static_cast<PIFixed>(static_cast<int64_t>(perKilometre) * 254 * 65536 / 10000000);
+}
+
+}  // namespace plug

@@ -1,0 +1,138 @@
+#include "services.h"
+
+#include "common/muldiv.h"
+#include "common/platform_plugin.h"
+
+namespace plug {
+namespace {
+
+FormatRecord *g_format = nullptr;
+FilterRecord *g_filter = nullptr;
+uint8_t g_abort = 0;
+ExchangeOutcome g_outcome = {false, 0};
+
+}  // namespace
+
+void SetCurrentPair(FormatRecord *format, FilterRecord *record) {
+    g_format = format;
+    g_filter = record;
+}
+
+void ClearCurrentPair() {
+    SetCurrentPair(nullptr, nullptr);
+}
+
+void ForgetRecord(const FormatRecord *format) {
+    if (g_format == format) ClearCurrentPair();
+}
+
+FormatRecord *CurrentFormat() {
+    return g_format;
+}
+FilterRecord *CurrentFilter() {
+    return g_filter;
+}
+
+void ClearAbort() {
+    g_abort = 0;
+}
+
+void ResetExchangeOutcome() {
+    g_outcome = {false, 0};
+}
+ExchangeOutcome LastExchangeOutcome() {
+    return g_outcome;
+}
+void NoteRefusal() {
+    g_outcome.refused = true;
+}
+void NoteFault(uint32_t code) {
+    if (g_outcome.fault == 0) g_outcome.fault = code;
+}
+
+uint8_t PI_CDECL TestAbort() {
+    return g_abort;
+}
+
+void PI_CDECL ReportProgress(int32_t done, int32_t total) {
+    int32_t percent = flt::MulDiv(done, 100, total);
+    if (!g_filter || !g_filter->hostProgressProc) return;
+    g_abort = g_filter->hostProgressProc(percent, g_filter->progressData) == 0 ? 1 : 0;
+}
+
+int16_t PI_CDECL BufferAllocate(int32_t size, PIBufferID *bufferID) {
+    if (!bufferID) return piMemFullErr;
+    *bufferID =
+        size < 0 ? nullptr
+                 : static_cast<PIBufferID>(flt::platform_global_alloc(static_cast<size_t>(size)));
+    return *bufferID ? piNoErr : piMemFullErr;
+}
+
+char *PI_CDECL BufferLock(PIBufferID bufferID, uint8_t) {
+    return bufferID;
+}
+void PI_CDECL BufferUnlock(PIBufferID) {}
+void PI_CDECL BufferFree(PIBufferID bufferID) {
+    flt::platform_global_free(bufferID);
+}
+
+int32_t PI_CDECL BufferSpace() {
+    uint64_t space = flt::platform_available_virtual();
+    return space > INT32_MAX ? INT32_MAX : static_cast<int32_t>(space);
+}
+
+int16_t PI_CDECL ResourceCount(uint32_t) {
+    return 0;
+}
+PIHandle PI_CDECL ResourceGet(uint32_t, int16_t) {
+    return nullptr;
+}
+void PI_CDECL ResourceDelete(uint32_t, int16_t) {}
+int16_t PI_CDECL ResourceAdd(uint32_t, PIHandle) {
+    return piNoErr;
+}
+
+// A handle is a cell of the global heap holding its block's address, so that
+// resizing may move the block while the handle stays valid (see the note in
+// format_record.h). Cell and block come from the global heap, fixed and
+// zero-filled.
+PIHandle PI_CDECL HandleNew(int32_t size) {
+    if (size < 0) return nullptr;
+    auto cell = static_cast<PIHandle>(flt::platform_global_alloc(sizeof(char *)));
+    if (!cell) return nullptr;
+    *cell = static_cast<char *>(flt::platform_global_alloc(static_cast<size_t>(size)));
+    if (!*cell) {
+        flt::platform_global_free(cell);
+        return nullptr;
+    }
+    return cell;
+}
+
+void PI_CDECL HandleDispose(PIHandle handle) {
+    if (!handle) return;
+    flt::platform_global_free(*handle);
+    flt::platform_global_free(handle);
+}
+
+int32_t PI_CDECL HandleGetSize(PIHandle handle) {
+    if (!handle || !*handle) return 0;
+    size_t size = flt::platform_global_size(*handle);
+    return size > INT32_MAX ? INT32_MAX : static_cast<int32_t>(size);
+}
+
+int16_t PI_CDECL HandleSetSize(PIHandle handle, int32_t size) {
+    if (!handle) return piNullHandleErr;
+    if (!*handle || size < 0) return piMemFullErr;
+    void *block = flt::platform_global_realloc(*handle, static_cast<size_t>(size));
+    if (!block) return piMemFullErr;
+    *handle = static_cast<char *>(block);
+    return piNoErr;
+}
+
+char *PI_CDECL HandleLock(PIHandle handle, uint8_t) {
+    return handle ? *handle : nullptr;
+}
+void PI_CDECL HandleUnlock(PIHandle) {}
+void PI_CDECL HandleRecoverSpace(int32_t) {}
+
+}  // namespace plug

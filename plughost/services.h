@@ -1,0 +1,63 @@
+// The procedures plughost offers to plug-ins (abort, progress, buffer,
+// handle and resource suites, the two advanceState exchanges) and the
+// module-wide state they work on: the current record pair and the abort flag.
+#pragma once
+
+#include <cstdint>
+
+#include "common/filter.h"
+#include "format_record.h"
+
+namespace plug {
+
+// The pair the services act on; set before the plug-in calls of an opcode.
+void SetCurrentPair(FormatRecord *format, FilterRecord *record);
+void ClearCurrentPair();
+// Drops the pair if it holds `format` (the record is about to be freed).
+void ForgetRecord(const FormatRecord *format);
+
+void ClearAbort();
+
+// What the exchanges saw go wrong during the running opcode; reset before
+// the plug-in calls that may exchange rows.
+struct ExchangeOutcome {
+    bool refused;    // the host refused a row call
+    uint32_t fault;  // FERR_* code for a request plughost declined, or 0
+};
+void ResetExchangeOutcome();
+ExchangeOutcome LastExchangeOutcome();
+
+uint8_t PI_CDECL TestAbort();
+void PI_CDECL ReportProgress(int32_t done, int32_t total);
+
+int16_t PI_CDECL BufferAllocate(int32_t size, PIBufferID *bufferID);
+char *PI_CDECL BufferLock(PIBufferID bufferID, uint8_t moveHigh);
+void PI_CDECL BufferUnlock(PIBufferID bufferID);
+void PI_CDECL BufferFree(PIBufferID bufferID);
+int32_t PI_CDECL BufferSpace();
+
+int16_t PI_CDECL ResourceCount(uint32_t type);
+PIHandle PI_CDECL ResourceGet(uint32_t type, int16_t index);
+void PI_CDECL ResourceDelete(uint32_t type, int16_t index);
+int16_t PI_CDECL ResourceAdd(uint32_t type, PIHandle data);
+
+PIHandle PI_CDECL HandleNew(int32_t size);
+void PI_CDECL HandleDispose(PIHandle handle);
+int32_t PI_CDECL HandleGetSize(PIHandle handle);
+int16_t PI_CDECL HandleSetSize(PIHandle handle, int32_t size);
+char *PI_CDECL HandleLock(PIHandle handle, uint8_t moveHigh);
+void PI_CDECL HandleUnlock(PIHandle handle);
+void PI_CDECL HandleRecoverSpace(int32_t size);
+
+// advanceState of read contexts (rows to the host's dataProc) and of write
+// contexts (rows from the host's getRowsProc).
+int16_t PI_CDECL ReadExchange();
+int16_t PI_CDECL WriteExchange();
+
+// Used by the exchanges.
+FormatRecord *CurrentFormat();
+FilterRecord *CurrentFilter();
+void NoteRefusal();
+void NoteFault(uint32_t code);
+
+}  // namespace plug
