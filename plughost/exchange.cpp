@@ -57,6 +57,9 @@ int16_t PI_CDECL ReadExchange() {
     FormatRecord *format = CurrentFormat();
     FilterRecord *record = CurrentFilter();
     if (!format || !record) return formatBadParameters;
+    // Once the host refused a row it is not asked again in this import.
+    if (LastExchangeOutcome().refused)
+        return record->errorCode == FERR_CANCELLED ? kHostCancelled : kHostRefused;
     uint64_t need = flt::row_bytes(record->width, record->bitsPerPixel);
     if (!RowsFit(format, record, need) || need > INT32_MAX) return Decline(FERR_PLUGIN);
     int rows = format->theRect.bottom - format->theRect.top;

@@ -1,0 +1,31 @@
+// The scriptable plug-in (see script_plugin.h). Defaults: the read and write
+// continue selectors end their loops (data null) unless the test's action
+// sets data again.
+#include "script_plugin.h"
+
+namespace {
+
+void Run(int16_t selector, FormatRecord *record, intptr_t *data, int16_t *result, bool alt) {
+    ScriptState *s = plughost_test_script();
+    s->calls.push_back({selector, alt});
+    s->last_record = record;
+    if (selector == formatSelectorReadContinue || selector == formatSelectorWriteContinue)
+        record->data = nullptr;
+    if (s->action) s->action(selector, record, data);
+    auto it = s->results.find(selector);
+    *result = it == s->results.end() ? 0 : it->second;
+}
+
+}  // namespace
+
+extern "C" __attribute__((visibility("default"))) void ENTRYPOINT(int16_t selector,
+                                                                  FormatRecord *record,
+                                                                  intptr_t *data, int16_t *result) {
+    Run(selector, record, data, result, false);
+}
+
+extern "C" __attribute__((visibility("default"))) void AltEntry(int16_t selector,
+                                                                FormatRecord *record,
+                                                                intptr_t *data, int16_t *result) {
+    Run(selector, record, data, result, true);
+}

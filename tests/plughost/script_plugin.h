@@ -1,0 +1,35 @@
+// The scriptable test plug-in: it records every selector it is called with
+// and answers as the running test set it up. The state lives in the test
+// program, which exports plughost_test_script(); the plug-in finds it there,
+// so the plug-in itself holds nothing and may be loaded and unloaded freely.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <vector>
+
+#include "format_record.h"
+
+struct ScriptCall {
+    int16_t selector;
+    bool alternate;  // came through the second export, AltEntry
+};
+
+struct ScriptState {
+    std::vector<ScriptCall> calls;
+    // Result word per selector (0 when absent).
+    std::map<int, int16_t> results;
+    // Runs on every call after the defaults; may change the record and data.
+    std::function<void(int16_t selector, FormatRecord *record, intptr_t *data)> action;
+    FormatRecord *last_record = nullptr;
+
+    void reset() { *this = ScriptState(); }
+    std::vector<int> selectors() const {
+        std::vector<int> out;
+        for (const ScriptCall &c : calls) out.push_back(c.selector);
+        return out;
+    }
+};
+
+extern "C" ScriptState *plughost_test_script();
