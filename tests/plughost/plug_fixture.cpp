@@ -22,7 +22,7 @@ void PlugTest::SetUp() {
     char pattern[] = "/tmp/plughost_test_XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     dir = std::string(pattern) + "/";
-    module = host::Module::from_entry(FilterEntry, "plughost");
+    module = host::Module::linked(FilterEntry, "plughost");
     session = std::make_unique<host::Session>(*module);
     session->directory = dir;
     record().pluginPath = const_cast<char *>(SCRIPT_PLUGIN);
