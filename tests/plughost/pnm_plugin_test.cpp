@@ -268,3 +268,22 @@ TEST_F(FilterhostTest, MacPaintToNetpbmThroughThePlugin) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(FilterhostTest, NetpbmToPngAndBackThroughThePlugin) {
+    if (!have_netpbm()) {
+        GTEST_SKIP() << "netpbm tools not installed";
+    }
+    std::string in = write_temp("in.ppm", bytes_of(raw_rgb_16()));
+    ASSERT_EQ(run("convert '" + in + "' '" + dir + "mid.png'"), 0);
+    ASSERT_EQ(run("convert '" + dir + "mid.png' '" + dir + "back.ppm'"), 0);
+    std::string ref = dir + "ref.ppm";
+    ASSERT_EQ(std::system(("pamdepth 255 '" + in + "' > '" + ref + "'").c_str()), 0);
+    std::vector<uint8_t> got, want;
+    ASSERT_TRUE(host::read_file(dir + "back.ppm", &got));
+    ASSERT_TRUE(host::read_file(ref, &want));
+    EXPECT_EQ(got, want);
+}
+
+}  // namespace
