@@ -1,13 +1,10 @@
 // Loading modules and reading their descriptors without calling their code.
-#include <dlfcn.h>
-#include <limits.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cstring>
 
 #include "host/host.h"
+#include "host/library.h"
 
 namespace host {
 namespace {
@@ -73,18 +70,15 @@ bool parse_descriptor(const uint8_t *bytes, size_t size, Descriptor *out) {
 }
 
 std::unique_ptr<Module> Module::load(const std::string &path, std::string *error) {
-    void *library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!library) {
-        *error = std::string("cannot load ") + path + ": " + dlerror();
-        return nullptr;
-    }
+    void *library = library_open(path, error);
+    if (!library) return nullptr;
     std::unique_ptr<Module> m(new Module());
     m->library_ = library;
     m->path_ = path;
-    m->entry_ = reinterpret_cast<FilterEntryProc>(dlsym(library, "FilterEntry"));
-    auto *bytes = static_cast<const uint8_t *>(dlsym(library, "FilterDescriptor"));
-    auto *size = static_cast<const uint32_t *>(dlsym(library, "FilterDescriptorSize"));
-    if (!m->entry_ || !bytes || !size || !parse_descriptor(bytes, *size, &m->descriptor_)) {
+    m->entry_ = reinterpret_cast<FilterEntryProc>(library_symbol(library, "FilterEntry"));
+    std::vector<uint8_t> bytes;
+    if (!m->entry_ || !library_descriptor(library, &bytes) ||
+        !parse_descriptor(bytes.data(), bytes.size(), &m->descriptor_)) {
         *error = path + ": not a filter module (FilterEntry or descriptor missing)";
         return nullptr;
     }
@@ -103,11 +97,11 @@ std::unique_ptr<Module> Module::linked(FilterEntryProc entry, const std::string 
 }
 
 Module::~Module() {
-    if (library_) dlclose(library_);
+    library_close(library_);
 }
 
 std::string Module::name() const {
-    std::string n = path_.substr(path_.find_last_of('/') + 1);
+    std::string n = path_.substr(path_.find_last_of("/\\") + 1);
     return n.substr(0, n.find('.'));
 }
 
@@ -117,20 +111,15 @@ bool Module::handles_extension(const std::string &extension) const {
 }
 
 std::string default_module_dir() {
-    char self[PATH_MAX];
-    ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-    if (n <= 0) return "modules";
-    self[n] = '\0';
-    std::string dir(self);
-    dir = dir.substr(0, dir.find_last_of('/'));
-    return dir + "/../modules";
+    std::string dir = program_dir();
+    return dir.empty() ? "modules" : dir + "/../modules";
 }
 
 std::vector<std::unique_ptr<Module>> load_all_modules(const std::string &dir, std::string *error) {
     std::vector<std::unique_ptr<Module>> modules;
     for (const char *name : {"pngxchg", "paintxchg", "gemxchg", "plughost", "rsrcxchg"}) {
         std::string e;
-        auto m = Module::load(dir + "/" + name + ".so", &e);
+        auto m = Module::load(dir + "/" + name + kModuleSuffix, &e);
         if (m)
             modules.push_back(std::move(m));
         else if (error && error->empty())
