@@ -1,6 +1,7 @@
 // Win32 implementation of the platform layer.
-#include <commdlg.h>
 #include <windows.h>
+// commdlg.h needs the declarations of windows.h first.
+#include <commdlg.h>
 
 #include <cstring>
 
@@ -17,6 +18,17 @@ void *g_instance = nullptr;
 HANDLE module_heap() {
     if (!g_heap) g_heap = HeapCreate(0, 0, 0);
     return g_heap;
+}
+
+// What GetPrivateProfileStringA gives for a missing file: the default, cut
+// to the buffer.
+uint32_t copy_default(const char *def, char *buffer, uint32_t size) {
+    if (!buffer || size == 0) return 0;
+    size_t n = def ? std::strlen(def) : 0;
+    if (n > size - 1) n = size - 1;
+    std::memcpy(buffer, def ? def : "", n);
+    buffer[n] = '\0';
+    return static_cast<uint32_t>(n);
 }
 
 }  // namespace
@@ -62,17 +74,23 @@ int platform_load_string(uint32_t id, char *buffer, int size) {
     return LoadStringA(static_cast<HINSTANCE>(platform_module_instance()), id, buffer, size);
 }
 
+// The profile calls refuse a null file name, which Windows would take as
+// win.ini, so that they behave as the POSIX implementation does.
 int32_t platform_profile_int(const char *section, const char *key, int32_t def, const char *file) {
+    if (!file) return def;
     return static_cast<int32_t>(GetPrivateProfileIntA(section, key, def, file));
 }
 
 uint32_t platform_profile_string(const char *section, const char *key, const char *def,
                                  char *buffer, uint32_t size, const char *file) {
+    if (!file) return copy_default(key ? def : nullptr, buffer, size);
     return GetPrivateProfileStringA(section, key, def, buffer, size, file);
 }
 
 bool platform_profile_write(const char *section, const char *key, const char *value,
                             const char *file) {
+    // A null file would mean win.ini; modules only ever write the host's file.
+    if (!section || !file) return false;
     return WritePrivateProfileStringA(section, key, value, file) != 0;
 }
 
