@@ -8,6 +8,7 @@
 
 #include "common/heap.h"
 #include "common/muldiv.h"
+#include "common/platform.h"
 #include "fixtures.h"
 #include "harness.h"
 
@@ -376,9 +377,12 @@ TEST(Import, Resolution) {
     fx::Harness h;
     h.set_file(in_ne(fx::make_dib(im, o)));
     ASSERT_TRUE(h.identify());
-    // The POSIX platform layer reports a 1920 x 1080 screen of 508 x 286 mm.
-    EXPECT_EQ(h.record().xResolution, 1920 * 1000000LL / 508);
-    EXPECT_EQ(h.record().yResolution, 1080 * 1000000LL / 286);
+    // The screen's resolution (the POSIX platform layer reports a 1920 x 1080
+    // screen of 508 x 286 mm; Windows asks GetDeviceCaps).
+    flt::ScreenMetrics screen{};
+    ASSERT_TRUE(flt::platform_screen_metrics(&screen));
+    EXPECT_EQ(h.record().xResolution, screen.horzRes * 1000000LL / screen.horzSizeMm);
+    EXPECT_EQ(h.record().yResolution, screen.vertRes * 1000000LL / screen.vertSizeMm);
     o.xPelsPerMeter = 3780;
     o.yPelsPerMeter = 2835;
     h.set_file(in_ne(fx::make_dib(im, o)));
