@@ -20,6 +20,7 @@ if(WIN32)
   list(APPEND FILTER_COMMON_SOURCES
     ${PROJECT_SOURCE_DIR}/common/platform_win32.cpp
     ${PROJECT_SOURCE_DIR}/common/dialog_win32.cpp
+    ${PROJECT_SOURCE_DIR}/common/platform_plugin_win32.cpp
     ${PROJECT_SOURCE_DIR}/common/dllmain_win32.cpp)
   include(${CMAKE_CURRENT_LIST_DIR}/module_resources.cmake)
 else()
