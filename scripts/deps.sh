@@ -3,7 +3,8 @@
 set -euo pipefail
 packages=(cmake g++ make googletest libgtest-dev libbenchmark-dev zlib1g-dev libpng-dev
           netpbm imagemagick pngcheck g++-multilib
-          binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 icoutils)
+          binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 icoutils
+          clang-14 libclang-rt-14-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
