@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "common/heap.h"
+#include "common/record_blocks.h"
 
 #if defined(__has_feature)
 #if __has_feature(address_sanitizer)
@@ -246,10 +247,10 @@ void Host::release_record_blocks(bool import) {
     FilterRecord &r = *record_;
     // Blocks the module may keep hanging in the record until its next
     // identify; the host session ends here, so they go back to the heap.
-    if (import) flt::heap_release(r.palette);
-    flt::heap_release(r.compressionName);
-    if (import) flt::heap_release(r.comment);
-    flt::heap_release(r.linkedPlanes);
+    if (import) flt::release_block(&r.palette);
+    flt::release_block(&r.compressionName);
+    if (import) flt::release_block(&r.comment);
+    flt::release_block(&r.linkedPlanes);
     check(r.filterState == nullptr, "filterState left at the end of the session");
     check(flt::heap_live_blocks() == baseline_blocks_, "module heap blocks leaked");
 }

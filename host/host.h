@@ -191,6 +191,8 @@ class Session {
     const Image *export_source_ = nullptr;
     int header_calls_ = 0;
     int stretch_calls_ = 0;
+    bool import_open_ = false;  // identify or import made, end not yet
+    bool export_open_ = false;
     uint32_t id_ = 0;
 };
 

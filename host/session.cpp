@@ -123,7 +123,11 @@ Session::Session(const Module &module)
     record_->hostProgressProc = progress_trampoline;
 }
 
+// A host ends what it began: an identify or import without its end operation
+// is closed here, so that the module can release what it hung in the record.
 Session::~Session() {
+    if (import_open_) call(FE_END_IMPORT);
+    if (export_open_) call(FE_END_EXPORT);
     close_files();
     sessions().erase(id_);
 }
@@ -136,6 +140,10 @@ void Session::set_file(std::vector<uint8_t> bytes) {
 
 int32_t Session::call(uint32_t operation) {
     if (operation == FE_IMPORT) clear_results();
+    if (operation == FE_IDENTIFY || operation == FE_IMPORT) import_open_ = true;
+    if (operation == FE_END_IMPORT) import_open_ = false;
+    if (operation == FE_OPTIONS || operation == FE_EXPORT) export_open_ = true;
+    if (operation == FE_END_EXPORT) export_open_ = false;
     Session *previous_stretch = g_stretch_session, *previous_services = g_services_session;
     g_stretch_session = this;
     g_services_session = this;

@@ -11,6 +11,8 @@ extern "C" FE_API int32_t FE_STDCALL FilterEntry(uint32_t operation, FilterRecor
             return paint::PaintExport(record);
         case FE_IDENTIFY:
             return paint::PaintIdentify(record);
+        case FE_END_IMPORT:
+            return paint::PaintEndImport(record);
         default:
             // FE_END_EXPORT and every other code do nothing.
             return 1;

@@ -224,4 +224,13 @@ int32_t PaintImport(FilterRecord *record) {
     return error ? flt::fail(record, error) : 1;
 }
 
+// The blocks of identify live until the end of the import; a host that makes a
+// new record for every file would otherwise lose them with the record.
+int32_t PaintEndImport(FilterRecord *record) {
+    release_state(record);
+    flt::release_block(&record->palette);
+    flt::release_block(&record->compressionName);
+    return 1;
+}
+
 }  // namespace paint
