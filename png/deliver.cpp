@@ -30,7 +30,7 @@ uint32_t RowDelivery::prepare() {
     if (mode_ == DeliveryMode::kFit) {
         // Room for a host resampler that writes whole 32-bit words.
         size = static_cast<size_t>(flt::row_bytes_dword(outWidth_, bpp_)) + 4;
-    } else if (mode_ == DeliveryMode::kCrop && bpp_ < 8 && (rect_.left * bpp_) % 8) {
+    } else if (mode_ == DeliveryMode::kCrop && bpp_ < 8 && (int64_t{rect_.left} * bpp_) % 8) {
         size = static_cast<size_t>(outBytes_) + 1;
     }
     if (size == 0) return 0;
