@@ -21,7 +21,13 @@ if [ $tests = ON ] && [ ! -f "$gtest_dir/lib/cmake/GTest/GTestConfig.cmake" ]; t
 fi
 cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DFILTERS_BENCH=OFF \
   -DFILTERS_TESTS=$tests -DGTest_DIR="$gtest_dir/lib/cmake/GTest" >/dev/null
-cmake --build "$build" -j"$jobs"
+# Without --tests: the DLLs and filterhost.exe; with it, also the test
+# programs named in FILTERS_WIN_TESTS (all when unset).
+targets=(pngxchg paintxchg gemxchg plughost rsrcxchg filterhost)
+if [ $tests = ON ]; then
+  if [ -n "${FILTERS_WIN_TESTS:-}" ]; then targets+=($FILTERS_WIN_TESTS); else targets=(all); fi
+fi
+cmake --build "$build" -j"$jobs" --target "${targets[@]}"
 
 # Every DLL may need only DLLs that come with Windows.
 system='^(kernel32|user32|gdi32|comdlg32|advapi32|msvcrt)\.dll$'
