@@ -7,6 +7,7 @@
 #include "common/module_strings.h"
 #include "common/record_blocks.h"
 #include "import_state.h"
+#include "state_kind.h"
 
 namespace png {
 namespace {
@@ -125,14 +126,18 @@ uint32_t describe_image(FilterRecord *record, ImportState *state) {
     return set_comment(record, *state->table);
 }
 
-void release_import_state(FilterRecord *record) {
+void release_import_parse(FilterRecord *record) {
     auto *state = static_cast<ImportState *>(record->filterState);
-    if (state) {
-        if (state->table) release_chunk_chains(state->table);
-        flt::heap_free(state->table);
-        flt::heap_free(state->header);
-        flt::release_block(reinterpret_cast<ImportState **>(&record->filterState));
-    }
+    // An export state (options kept for a coming export) is not ours to end.
+    if (!state || state->kind != kImportStateKind) return;
+    if (state->table) release_chunk_chains(state->table);
+    flt::heap_free(state->table);
+    flt::heap_free(state->header);
+    flt::release_block(reinterpret_cast<ImportState **>(&record->filterState));
+}
+
+void release_import_state(FilterRecord *record) {
+    release_import_parse(record);
     // Everything the description hung in the record goes too: a host that
     // drops the record after the import would otherwise leak these blocks.
     flt::release_block(&record->palette);
@@ -144,6 +149,8 @@ void release_import_state(FilterRecord *record) {
 uint32_t identify_file(FilterRecord *record) {
     auto *state = static_cast<ImportState *>(flt::heap_alloc_zero(sizeof(ImportState)));
     if (!state) return FERR_NO_MEMORY;
+    state->kind = kImportStateKind;
+    drop_other_state(record, kImportStateKind);
     flt::replace_block(reinterpret_cast<ImportState **>(&record->filterState), state);
     state->header = static_cast<PngHeader *>(flt::heap_alloc_zero(sizeof(PngHeader)));
     state->table = static_cast<ChunkTable *>(flt::heap_alloc_zero(sizeof(ChunkTable)));

@@ -15,6 +15,7 @@ namespace png {
 // IDAT, PLTE, tEXt, pHYs) before writing it: length (native order, written
 // big-endian), type and data.
 struct ExportState {
+    uint32_t kind;       // kExportStateKind
     uint8_t *header;     // the 13 IHDR bytes; byte 12 is the interlace method
     ChunkTable *chunks;  // zero-filled
     uint8_t *plteData;   // PLTE bytes of a palette image, owned here

@@ -7,6 +7,7 @@
 #include "common/rect.h"
 #include "deliver.h"
 #include "import_state.h"
+#include "state_kind.h"
 
 namespace png {
 namespace {
@@ -14,6 +15,7 @@ namespace {
 // Fills the state's description again for the current imageIndex, or walks
 // the file when there is no state yet.
 uint32_t identify_or_describe(FilterRecord *record) {
+    drop_other_state(record, kImportStateKind);
     auto *state = static_cast<ImportState *>(record->filterState);
     if (!state) return identify_file(record);
     return describe_image(record, state);

@@ -10,6 +10,7 @@
 namespace png {
 
 struct ImportState {
+    uint32_t kind;        // kImportStateKind
     PngHeader *header;    // the IHDR fields
     ChunkTable *table;    // known chunks, pointing into fileData
     int32_t rawRowBytes;  // one unfiltered scanline, without its filter byte
@@ -29,6 +30,8 @@ uint32_t describe_image(FilterRecord *record, ImportState *state);
 // compressionName, comment, linkedPlanes), which become NULL. Safe without a
 // state.
 void release_import_state(FilterRecord *record);
+// Releases only the parse in filterState, not the blocks of the description.
+void release_import_parse(FilterRecord *record);
 
 class RowDelivery;
 
