@@ -71,6 +71,8 @@ int32_t Identify(FilterRecord *record) {
         binding, {formatSelectorFilterFile, formatSelectorReadPrepare, formatSelectorReadStart});
     code = result != 0 ? MapPluginResult(result) : PublishImageHeader(record, binding->record);
     if (code == 0) return 1;
+    // The plug-in started reading: its finish selector releases what it holds.
+    if (result == 0) CallSelector(binding, formatSelectorReadFinish);
     ReleaseContext(record);
     return flt::fail(record, code);
 }
