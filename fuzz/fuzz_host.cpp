@@ -187,6 +187,7 @@ void Host::reset() {
     row_width_ = -1;
     seen_y_.clear();
     written_ = 0;
+    output_.clear();
 }
 
 int32_t Host::call(uint32_t operation) {
@@ -327,6 +328,8 @@ int32_t Host::on_write(const void *bytes, FilterRecord *record, int32_t count, i
         return 0;
     }
     written_ += static_cast<size_t>(count);
+    const uint8_t *p = static_cast<const uint8_t *>(bytes);
+    if (count > 0) output_.insert(output_.end(), p, p + count);
     return 1;
 }
 

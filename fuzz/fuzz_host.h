@@ -82,6 +82,8 @@ class Host {
     // Checks one FE_EXPORT call made by the target (result and code).
     void check_export_result(int32_t result);
     size_t written() const { return written_; }
+    // The bytes the host took, in order (the file an export wrote).
+    const std::vector<uint8_t> &output() const { return output_; }
     // Releases what the module left hanging in the record after an export
     // and checks the module heap is back where it started.
     void finish_export();
@@ -116,6 +118,7 @@ class Host {
     size_t pixel_size_ = 0;
     int write_calls_ = 0;
     size_t written_ = 0;
+    std::vector<uint8_t> output_;
 };
 
 // An exactly sized copy of a byte range, so that a read one byte past it is

@@ -1,7 +1,11 @@
 # The fuzz targets: <target> <module core> pairs. fuzz/<target>.cpp holds the
 # target; fuzz/corpus/<target>/ its seed corpus and crash regressions.
 set(FILTERS_FUZZ_TARGETS
-  fuzz_paintxchg paintxchg_core)
+  fuzz_paintxchg paintxchg_core
+  fuzz_paintxchg_export paintxchg_core
+  fuzz_gemxchg gemxchg_core
+  fuzz_gemxchg_export gemxchg_core
+  fuzz_rsrcxchg rsrcxchg_core)
 
 # Calls add_one(<target> <core> <sources...>) for every target.
 macro(filters_for_each_fuzz_target add_one)

@@ -1,0 +1,251 @@
+// gemxchg export driven as a host does: the record fields (depth, size,
+// palette, resolution) and a refused write come from the parameter block, the
+// pixels from the bytes in front of it. A written file is read back with the
+// module's own importer and must hold exactly the pixels handed over; a
+// refusal must come before any byte is written and carry the right code.
+#include <cstring>
+
+#include "common/module.h"
+#include "fuzz/fuzz_host.h"
+#include "fuzz/import_capture.h"
+#include "gemimg/format.h"
+
+namespace {
+
+// The parameter block: flags (0x01 sizes as given, 0x02 the host stores
+// FERR_CANCELLED when refusing, 0x1C the palette kind), depth (low two bits
+// pick 1, 4, 8 or 24; with 0x80 the low seven bits are the depth itself),
+// width and height (u32), the write call to refuse, the palette count (u16),
+// x and y resolution (u32).
+constexpr size_t kTail = 21;
+
+enum PaletteKind {
+    kNone,
+    kIntensityPicks,  // entries drawn from the intensity colours
+    kSixteen,
+    kGrey16,
+    kGreyRamp,
+    kRawBytes,
+    kSixteenOneOff,  // the sixteen colours with one entry changed
+    kRampOneOff,
+};
+
+struct Request {
+    int32_t width, height, bits;
+    int32_t paletteCount;
+    PaletteKind kind;
+    bool storeCancel;
+    int refuseWriteAt;
+    int32_t xResolution, yResolution;
+};
+
+void put(std::vector<uint8_t> &palette, size_t i, uint8_t red, uint8_t green, uint8_t blue) {
+    palette[3 * i] = blue, palette[3 * i + 1] = green, palette[3 * i + 2] = red;
+}
+
+// Builds the palette of the request, taking bytes from the front of `data`.
+std::vector<uint8_t> make_palette(const Request &q, const uint8_t *&data, size_t &size) {
+    std::vector<uint8_t> p(static_cast<size_t>(q.paletteCount) * 3);
+    auto take = [&]() -> uint8_t {
+        if (!size) return 0;
+        --size;
+        return *data++;
+    };
+    const size_t n = static_cast<size_t>(q.paletteCount);
+    for (size_t i = 0; i < n; ++i) {
+        const uint8_t g = static_cast<uint8_t>(i);
+        const uint8_t *six = gem::ImgPaletteSixteen[i % 16];
+        switch (q.kind) {
+            case kIntensityPicks: {
+                const uint8_t *c = gem::ImgPaletteIntensity[take() % 16];
+                put(p, i, c[0], c[1], c[2]);
+                break;
+            }
+            case kSixteen:
+            case kSixteenOneOff:
+                put(p, i, six[0], six[1], six[2]);
+                break;
+            case kGrey16:
+                put(p, i, gem::grey_entry(static_cast<int>(i % 16)),
+                    gem::grey_entry(static_cast<int>(i % 16)),
+                    gem::grey_entry(static_cast<int>(i % 16)));
+                break;
+            case kGreyRamp:
+            case kRampOneOff:
+                put(p, i, g, g, g);
+                break;
+            case kRawBytes:
+                put(p, i, take(), take(), take());
+                break;
+            case kNone:
+                break;
+        }
+    }
+    if ((q.kind == kSixteenOneOff || q.kind == kRampOneOff) && n > 0) {
+        const size_t i = take() % n;
+        put(p, i, take(), take(), take());
+    }
+    return p;
+}
+
+Request read_request(fuzz::Tail &tail) {
+    Request q{};
+    const uint8_t flags = tail.u8();
+    const uint8_t depth = tail.u8();
+    static const int32_t kDepths[4] = {1, 4, 8, 24};
+    q.bits = (depth & 0x80) ? depth & 0x7F : kDepths[depth & 3];
+    const uint32_t w = tail.u32(), h = tail.u32();
+    if (flags & 0x01) {
+        q.width = static_cast<int32_t>(w);
+        q.height = static_cast<int32_t>(h);
+    } else {
+        q.width = static_cast<int32_t>(1 + w % 640);
+        q.height = static_cast<int32_t>(1 + h % 200);
+    }
+    q.storeCancel = (flags & 0x02) != 0;
+    q.kind = static_cast<PaletteKind>((flags >> 2) & 7);
+    q.refuseWriteAt = tail.u8();
+    q.paletteCount = tail.u16() % 301;
+    if (q.kind == kNone) q.paletteCount = 0;
+    q.xResolution = static_cast<int32_t>(tail.u32());
+    q.yResolution = static_cast<int32_t>(tail.u32());
+    return q;
+}
+
+bool entry_is(const std::vector<uint8_t> &p, int32_t i, const uint8_t *rgb) {
+    return p[3 * i] == rgb[2] && p[3 * i + 1] == rgb[1] && p[3 * i + 2] == rgb[0];
+}
+
+bool all_in_intensity(const std::vector<uint8_t> &p, int32_t count) {
+    for (int32_t i = 0; i < count; ++i) {
+        bool found = false;
+        for (const auto &c : gem::ImgPaletteIntensity) found = found || entry_is(p, i, c);
+        if (!found) return false;
+    }
+    return true;
+}
+
+bool first16_are(const std::vector<uint8_t> &p, int32_t count, bool grey) {
+    if (count < 16) return false;
+    for (int i = 0; i < 16; ++i) {
+        const uint8_t g = gem::grey_entry(i);
+        const uint8_t grey_rgb[3] = {g, g, g};
+        if (!entry_is(p, i, grey ? grey_rgb : gem::ImgPaletteSixteen[i])) return false;
+    }
+    return true;
+}
+
+// The code the writer must refuse with before writing anything, or 0.
+uint32_t expected_refusal(const Request &q, const std::vector<uint8_t> &p) {
+    if (q.width <= 0 || q.height <= 0 || q.width > 0xFFFF || q.height > 0xFFFF)
+        return FERR_BAD_REQUEST;
+    switch (q.bits) {
+        case 1:
+        case 24:
+            return 0;
+        case 4:
+            return all_in_intensity(p, q.paletteCount) || first16_are(p, q.paletteCount, false) ||
+                           first16_are(p, q.paletteCount, true)
+                       ? 0
+                       : FERR_CORRUPT;
+        case 8:
+            for (int32_t i = 0; i < q.paletteCount && i < 256; ++i) {
+                const uint8_t g = static_cast<uint8_t>(i);
+                const uint8_t rgb[3] = {g, g, g};
+                if (!entry_is(p, i, rgb)) return FERR_CORRUPT;
+            }
+            return 0;
+        default:
+            return FERR_BAD_REQUEST;
+    }
+}
+
+// The resolution a reader gets back from the micrometres the writer stores.
+int32_t round_trip_resolution(int32_t resolution) {
+    uint16_t microns =
+        resolution == 0 ? 85 : static_cast<uint16_t>(int64_t{1000000000} / resolution);
+    if (microns == 0) microns = 85;
+    return static_cast<int32_t>(1000000000 / microns);
+}
+
+// What pixel `index` of the host is expected to read back as.
+void check_pixel(const Request &q, const std::vector<uint8_t> &host_palette,
+                 const fuzz::Imported &back, uint32_t given, uint32_t read) {
+    if (q.bits == 1) {
+        const bool invert = q.paletteCount > 0 && host_palette[0] == 0 && host_palette[1] == 0 &&
+                            host_palette[2] == 0;
+        fuzz::check(read == (invert ? given ^ 1 : given), "1-bit pixel changed");
+        return;
+    }
+    if (q.bits != 4 || !all_in_intensity(host_palette, q.paletteCount) ||
+        given >= static_cast<uint32_t>(q.paletteCount)) {
+        fuzz::check(read == given, "pixel changed");
+        return;
+    }
+    // The eight-word form keeps the colour, not the index.
+    fuzz::check(back.palette.size() == 48, "4-bit file without sixteen colours");
+    fuzz::check(std::memcmp(&back.palette[3 * read], &host_palette[3 * given], 3) == 0,
+                "4-bit colour changed");
+}
+
+void check_round_trip(fuzz::Host &host, const Request &q, const std::vector<uint8_t> &palette) {
+    const fuzz::Imported back = fuzz::import_back(FilterEntry, host.output());
+    fuzz::check(back.ok, "written file does not import");
+    fuzz::check(back.width == q.width && back.height == q.height, "written size differs");
+    fuzz::check(back.bitsPerPixel == q.bits, "written depth differs");
+    fuzz::check(back.xResolution == round_trip_resolution(q.xResolution) &&
+                    back.yResolution == round_trip_resolution(q.yResolution),
+                "written resolution differs");
+    const size_t row_bytes = (static_cast<size_t>(q.width) * q.bits + 7) / 8;
+    std::vector<uint8_t> given(row_bytes + 4);
+    for (int32_t line = 0; line < q.height; ++line) {
+        host.on_get_rows(given.data(), 0, q.height - 1 - line, q.width, 1, &host.record());
+        const std::vector<uint8_t> &read = back.rows[static_cast<size_t>(line)];
+        fuzz::check(read.size() >= row_bytes, "re-imported row too short");
+        for (int32_t x = 0; x < q.width; ++x)
+            check_pixel(q, palette, back, fuzz::pixel_at(given.data(), x, q.bits),
+                        fuzz::pixel_at(read.data(), x, q.bits));
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+    fuzz::Tail tail(data, size, kTail);
+    const Request q = read_request(tail);
+    // Large images are valid but slow; the fuzzer learns nothing from them.
+    if (q.width > 0 && q.height > 0 && int64_t{q.width} * q.height > (1 << 20)) return 0;
+    const uint8_t *front = tail.data();
+    size_t front_size = tail.remaining();
+    std::vector<uint8_t> palette = make_palette(q, front, front_size);
+    const std::vector<uint8_t> pixels = fuzz::exact_copy(front, front_size);
+
+    static fuzz::Host host(FilterEntry);
+    host.begin_export(pixels.data(), pixels.size());
+    host.refuseWriteAt = q.refuseWriteAt;
+    host.storeCancel = q.storeCancel;
+    FilterRecord &r = host.record();
+    r.width = q.width;
+    r.height = q.height;
+    r.bitsPerPixel = q.bits;
+    r.paletteCount = q.paletteCount;
+    r.palette = q.paletteCount ? palette.data() : nullptr;
+    r.xResolution = q.xResolution;
+    r.yResolution = q.yResolution;
+    const int32_t ok = host.call(FE_EXPORT);
+    host.check_export_result(ok);
+    const uint32_t refusal = expected_refusal(q, palette);
+    if (refusal) {
+        fuzz::check(!ok && r.errorCode == refusal, "export not refused with the expected code");
+        fuzz::check(host.written() == 0, "refused export wrote bytes");
+    } else if (!ok) {
+        fuzz::check(q.refuseWriteAt > 0, "export failed without a refused write");
+        fuzz::check(r.errorCode == (q.storeCancel ? FERR_CANCELLED : FERR_TRANSFER),
+                    "refused write ended with the wrong code");
+    }
+    fuzz::check(host.call(FE_END_EXPORT) == 1, "end of export failed");
+    r.palette = nullptr;
+    host.finish_export();
+    if (ok) check_round_trip(host, q, palette);
+    return 0;
+}

@@ -1,0 +1,92 @@
+// Reads a file back through a module's own importer and keeps what it
+// delivers (description, palette, rows), so that an export target can compare
+// the written file with the pixels it handed over.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "common/filter.h"
+#include "common/heap.h"
+#include "common/record_blocks.h"
+#include "fuzz/fuzz_host.h"
+
+namespace fuzz {
+
+struct Imported {
+    bool ok = false;
+    int32_t width = 0, height = 0, bitsPerPixel = 0;
+    int32_t xResolution = 0, yResolution = 0;
+    std::vector<uint8_t> palette;            // blue, green, red per entry
+    std::vector<std::vector<uint8_t>> rows;  // top row first
+};
+
+namespace capture_detail {
+
+inline Imported *&target() {
+    static Imported *current = nullptr;
+    return current;
+}
+
+inline int32_t FE_CDECL on_row(const void *data, int32_t y, int32_t x, int32_t rowCount,
+                               int32_t width, int32_t byteCount, int32_t percent,
+                               uint32_t userData) {
+    Imported &out = *target();
+    if (width == 0 && byteCount == 0) return 1;  // the header call
+    check(y >= 0 && y < out.height && byteCount > 0, "re-import: row outside the image");
+    const uint8_t *p = static_cast<const uint8_t *>(data);
+    out.rows[static_cast<size_t>(out.height - 1 - y)].assign(p, p + byteCount);
+    return 1;
+}
+
+}  // namespace capture_detail
+
+// identify, import of the whole image, end; the module heap must be back to
+// where it was afterwards.
+inline Imported import_back(FilterEntryProc entry, const std::vector<uint8_t> &file) {
+    Imported out;
+    std::vector<uint8_t> storage(sizeof(FilterRecord) + 256, 0);
+    FilterRecord &r = *reinterpret_cast<FilterRecord *>(storage.data());
+    r.fileData = file.empty() ? nullptr : file.data();
+    r.fileSize = static_cast<uint32_t>(file.size());
+    r.dataProc = capture_detail::on_row;
+    const long blocks = flt::heap_live_blocks();
+    capture_detail::target() = &out;
+    if (entry(FE_IDENTIFY, &r)) {
+        out.width = r.width;
+        out.height = r.height;
+        out.bitsPerPixel = r.bitsPerPixel;
+        out.xResolution = r.xResolution;
+        out.yResolution = r.yResolution;
+        if (r.palette && r.paletteCount > 0)
+            out.palette.assign(r.palette, r.palette + 3 * r.paletteCount);
+        out.rows.resize(static_cast<size_t>(r.height > 0 ? r.height : 0));
+        r.region = FilterRect{};
+        out.ok = entry(FE_IMPORT, &r) != 0;
+        for (const auto &row : out.rows) out.ok = out.ok && !row.empty();
+    }
+    entry(FE_END_IMPORT, &r);
+    capture_detail::target() = nullptr;
+    flt::release_block(&r.palette);
+    flt::release_block(&r.compressionName);
+    flt::release_block(&r.comment);
+    check(flt::heap_live_blocks() == blocks, "re-import: module heap blocks leaked");
+    return out;
+}
+
+// Pixel x of a row at 1, 4, 8 or 24 bits (24: blue | green << 8 | red << 16).
+inline uint32_t pixel_at(const uint8_t *row, int32_t x, int32_t bits) {
+    switch (bits) {
+        case 1:
+            return row[x / 8] >> (7 - x % 8) & 1;
+        case 4:
+            return (x & 1) ? row[x / 2] & 0x0F : row[x / 2] >> 4;
+        case 8:
+            return row[x];
+        default:
+            return row[3 * x] | row[3 * x + 1] << 8 | static_cast<uint32_t>(row[3 * x + 2]) << 16;
+    }
+}
+
+}  // namespace fuzz
