@@ -263,6 +263,13 @@ void Session::on_get_rows(void *destination, int32_t x, int32_t y, int32_t pixel
         return;
     }
     size_t out_bytes = (static_cast<size_t>(count) * bpp + 7) / 8;
+    if (static_cast<size_t>(x) * bpp % 8 == 0) {
+        // Byte-aligned start: whole bytes, the bits after the last pixel cleared.
+        std::memcpy(out, row + static_cast<size_t>(x) * bpp / 8, out_bytes);
+        unsigned tail = static_cast<unsigned>(static_cast<size_t>(count) * bpp % 8);
+        if (tail) out[out_bytes - 1] &= static_cast<uint8_t>(0xFF << (8 - tail));
+        return;
+    }
     std::memset(out, 0, out_bytes);
     for (int32_t i = 0; i < count; ++i) {
         size_t sbit = static_cast<size_t>(x + i) * bpp, dbit = static_cast<size_t>(i) * bpp;

@@ -205,7 +205,12 @@ int32_t PaintIdentify(FilterRecord *record) {
 
 int32_t PaintImport(FilterRecord *record) {
     FilterRect rect = record->region;
-    if (!PaintIdentify(record)) return 0;
+    // The state of an earlier identify goes with a failed one too: no import
+    // leaves a state behind.
+    if (!PaintIdentify(record)) {
+        release_state(record);
+        return 0;
+    }
     auto *state = static_cast<PaintState *>(record->filterState);
     uint32_t error = 0;
     if (!flt::call_header(record)) {
