@@ -46,6 +46,13 @@ uint32_t ReadyWriteContext(FilterRecord *record) {
     return code;
 }
 
+// The code for a failing plug-in result. A plug-in that stops because the
+// host refused a progress report with FERR_CANCELLED stored reports the
+// user's cancel, as every refused callback does, whatever its own result says.
+uint32_t PluginFailure(int16_t result) {
+    return HostCancelled() ? static_cast<uint32_t>(FERR_CANCELLED) : MapPluginResult(result);
+}
+
 // The code for a FE_IMPORT whose rows the exchange could not all deliver.
 uint32_t ExchangeFailure(const FilterRecord *record, const ExchangeOutcome &outcome) {
     if (outcome.refused) return flt::refusal_code(record, FERR_TRANSFER);
@@ -69,7 +76,7 @@ int32_t Identify(FilterRecord *record) {
     SetCurrentPair(binding->record, record);
     int16_t result = RunSelectors(
         binding, {formatSelectorFilterFile, formatSelectorReadPrepare, formatSelectorReadStart});
-    code = result != 0 ? MapPluginResult(result) : PublishImageHeader(record, binding->record);
+    code = result != 0 ? PluginFailure(result) : PublishImageHeader(record, binding->record);
     if (code == 0) return 1;
     // The plug-in started reading: its finish selector releases what it holds.
     if (result == 0) CallSelector(binding, formatSelectorReadFinish);
@@ -100,7 +107,7 @@ int32_t Import(FilterRecord *record) {
     ExchangeOutcome outcome = LastExchangeOutcome();
     if (outcome.refused || outcome.fault)
         return flt::fail(record, ExchangeFailure(record, outcome));
-    if (result != 0) return flt::fail(record, MapPluginResult(result));
+    if (result != 0) return flt::fail(record, PluginFailure(result));
     return 1;
 }
 
@@ -113,7 +120,7 @@ int32_t Options(FilterRecord *record) {
     int16_t result = RunSelectors(
         context->binding,
         {formatSelectorOptionsPrepare, formatSelectorOptionsStart, formatSelectorOptionsFinish});
-    if (result != 0) return flt::fail(record, MapPluginResult(result));
+    if (result != 0) return flt::fail(record, PluginFailure(result));
     context->optionsDone = 1;
     record->errorCode = 0;
     return 1;
@@ -136,7 +143,7 @@ int32_t Export(FilterRecord *record) {
         while (started && format->data && result == 0 && !LastExchangeOutcome().fault)
             result = CallSelector(binding, formatSelectorWriteContinue);
         if (started) CallSelector(binding, formatSelectorWriteFinish);
-        code = result != 0 ? MapPluginResult(result) : LastExchangeOutcome().fault;
+        code = result != 0 ? PluginFailure(result) : LastExchangeOutcome().fault;
         record->errorCode = code;
     }
     UnloadPlugin(binding);

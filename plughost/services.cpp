@@ -9,6 +9,7 @@ namespace {
 FormatRecord *g_format = nullptr;
 FilterRecord *g_filter = nullptr;
 uint8_t g_abort = 0;
+bool g_host_cancelled = false;
 ExchangeOutcome g_outcome = {false, 0};
 
 }  // namespace
@@ -35,6 +36,11 @@ FilterRecord *CurrentFilter() {
 
 void ClearAbort() {
     g_abort = 0;
+    g_host_cancelled = false;
+}
+
+bool HostCancelled() {
+    return g_abort && g_host_cancelled;
 }
 
 void ResetExchangeOutcome() {
@@ -58,6 +64,7 @@ void PI_CDECL ReportProgress(int32_t done, int32_t total) {
     int32_t percent = flt::MulDiv(done, 100, total);
     if (!g_filter || !g_filter->hostProgressProc) return;
     g_abort = g_filter->hostProgressProc(percent, g_filter->progressData) == 0 ? 1 : 0;
+    g_host_cancelled = g_abort && g_filter->errorCode == FERR_CANCELLED;
 }
 
 int16_t PI_CDECL BufferAllocate(int32_t size, PIBufferID *bufferID) {

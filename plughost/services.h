@@ -17,6 +17,9 @@ void ClearCurrentPair();
 void ForgetRecord(const FormatRecord *format);
 
 void ClearAbort();
+// Whether the abort flag is up because the host refused a progress report
+// after storing FERR_CANCELLED: the user cancelled.
+bool HostCancelled();
 
 // What the exchanges saw go wrong during the running opcode; reset before
 // the plug-in calls that may exchange rows.

@@ -10,6 +10,7 @@
 #include "common/checked.h"
 #include "common/delivery.h"
 #include "common/heap.h"
+#include "common/module.h"
 #include "common/module_strings.h"
 #include "common/muldiv.h"
 #include "common/record_blocks.h"
@@ -182,6 +183,47 @@ TEST(Strings, CompressionNameIsAnExactCopyAndReplacesOnlyOurBlocks) {
     flt::release_block(&slot);
     EXPECT_EQ(slot, nullptr);
     EXPECT_EQ(flt::heap_live_blocks(), live);
+}
+
+// Records that a host drops after identify keep their blocks in the module's
+// table of handed-over blocks. However many pile up, a record that is still
+// alive gets its blocks freed by its end operation; a table that forgot the
+// oldest entries to make room would skip that release and leak them.
+TEST(RecordBlocks, LiveRecordsBlocksOutlastManyDroppedRecords) {
+    std::vector<uint8_t> picture(512, 0);
+    picture.insert(picture.end(), {0xB9, 0x00});  // one row: a run of 72 zero bytes
+    auto identify = [&picture](FilterRecord *r) {
+        *r = FilterRecord{};
+        r->fileData = picture.data();
+        r->fileSize = static_cast<uint32_t>(picture.size());
+        return FilterEntry(FE_IDENTIFY, r);
+    };
+    const long before = flt::heap_live_blocks();
+    FilterRecord live;
+    ASSERT_EQ(identify(&live), 1);
+    const long held = flt::heap_live_blocks() - before;
+    ASSERT_GT(held, 0);
+    std::vector<FilterRecord> dropped(300);
+    for (FilterRecord &r : dropped) ASSERT_EQ(identify(&r), 1);
+    EXPECT_EQ(FilterEntry(FE_END_IMPORT, &live), 1);
+    EXPECT_EQ(flt::heap_live_blocks(), before + held * 300) << "the live record's blocks stayed";
+    for (FilterRecord &r : dropped) FilterEntry(FE_END_IMPORT, &r);
+    EXPECT_EQ(flt::heap_live_blocks(), before);
+}
+
+// The table itself: every block handed over comes back, in any order.
+TEST(RecordBlocks, EveryHandedOverBlockIsTakenBack) {
+    const long before = flt::heap_live_blocks();
+    std::vector<void *> blocks;
+    for (int i = 0; i < 1000; ++i) {
+        blocks.push_back(flt::heap_alloc(4));
+        flt::hand_over(blocks.back());
+    }
+    for (size_t i = 0; i < blocks.size(); i += 2) EXPECT_TRUE(flt::take_back(blocks[i])) << i;
+    for (size_t i = 1; i < blocks.size(); i += 2) EXPECT_TRUE(flt::take_back(blocks[i])) << i;
+    EXPECT_EQ(flt::heap_live_blocks(), before);
+    int foreign = 0;
+    EXPECT_FALSE(flt::take_back(&foreign));
 }
 
 }  // namespace

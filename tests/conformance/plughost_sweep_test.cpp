@@ -1,0 +1,239 @@
+// plughost under the shared sweeps, driving the example Netpbm plug-in (the
+// plug-in reads and writes the files itself) and the scriptable plug-in
+// scripted to move one row per advanceState and to report progress after
+// every row, so that every progress report can be refused in turn.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "plughost/script_plugin.h"
+#include "support/linked_module.h"
+#include "support/tools.h"
+#include "sweep.h"
+
+namespace {
+ScriptState g_script;
+}
+
+extern "C" ScriptState *plughost_test_script() {
+    return &g_script;
+}
+
+namespace {
+
+const host::Module &plughost() {
+    return testing_support::linked_module();
+}
+
+bool loaded(const char *path) {
+    void *h = dlopen(path, RTLD_NOW | RTLD_NOLOAD);
+    if (h) dlclose(h);
+    return h != nullptr;
+}
+
+// The directory the host names for PLGENTRY.INI; it holds none, so the
+// plug-ins' entry is ENTRYPOINT.
+const std::string &directory() {
+    static const std::string dir = [] {
+        char pattern[] = "/tmp/plughost_sweep_XXXXXX";
+        EXPECT_NE(mkdtemp(pattern), nullptr);
+        return std::string(pattern) + "/";
+    }();
+    return dir;
+}
+
+std::string write_temp(const std::string &name, const std::string &text) {
+    std::string path = directory() + name;
+    EXPECT_TRUE(host::write_file(path, std::vector<uint8_t>(text.begin(), text.end())));
+    return path;
+}
+
+std::unique_ptr<host::Session> plug_session(const char *plugin) {
+    auto s = std::make_unique<host::Session>(plughost());
+    s->directory = directory();
+    s->record().pluginPath = const_cast<char *>(plugin);
+    return s;
+}
+
+// The record after a failure: a context that failed while it was being
+// opened is gone with its library; one that was open before the failing
+// operation stays until its end operation. Either way the library is loaded
+// exactly while a context holds it.
+sweep::Check context_or_nothing(const char *plugin) {
+    return [plugin](host::Session &s) {
+        if (!s.record().filterState) {
+            EXPECT_FALSE(loaded(plugin)) << "library loaded without a context";
+        }
+    };
+}
+
+sweep::Check released(const char *plugin, bool import) {
+    return [plugin, import](host::Session &s) {
+        if (import) sweep::expect_import_blocks_released(s);
+        sweep::expect_no_state(s);
+        EXPECT_FALSE(loaded(plugin)) << "library left loaded";
+    };
+}
+
+// A refused progress report becomes the plug-in's abort flag; the plug-in
+// stops with "user cancelled", which is a plug-in error unless the host said
+// it was the user's cancel by storing FERR_CANCELLED.
+uint32_t aborted(int, bool cancel) {
+    return cancel ? FERR_CANCELLED : FERR_PLUGIN;
+}
+
+sweep::Case import_case(const char *plugin, const std::string &path, const std::string &name,
+                        bool identify_first) {
+    sweep::Case c;
+    c.name = name;
+    c.open = [plugin, path] {
+        auto s = plug_session(plugin);
+        EXPECT_TRUE(s->map_file(path));
+        return s;
+    };
+    if (identify_first) c.prepare = [](host::Session &s) { return s.identify(); };
+    c.operate = [](host::Session &s) { return s.import_image(); };
+    c.data_refused = sweep::keeps_cancel(FERR_TRANSFER);
+    c.progress_refused = aborted;
+    c.after_failure = context_or_nothing(plugin);
+    c.after_end = released(plugin, true);
+    return c;
+}
+
+// Export through the plug-in into a file the host opened; with `options`
+// FE_OPTIONS (the plug-in's own options selectors, no dialog of plughost's)
+// comes first.
+sweep::Case export_case(const char *plugin, const std::string &name, const host::Image &image,
+                        bool options) {
+    sweep::Case c = sweep::export_case(plughost(), name, {image});
+    const std::string out = directory() + "out_" + std::to_string(std::rand());
+    c.open = [plugin, out] {
+        auto s = plug_session(plugin);
+        EXPECT_TRUE(s->open_output(out));
+        return s;
+    };
+    if (options) {
+        // The plug-in's options selectors see the image the host describes.
+        sweep::Step exports = c.operate;
+        auto held = std::make_shared<host::Image>(image);
+        c.operate = [exports, held](host::Session &s) {
+            FilterRecord &r = s.record();
+            r.width = held->width;
+            r.height = held->height;
+            r.bitsPerPixel = held->bitsPerPixel;
+            r.paletteCount = held->palette_count();
+            r.palette = r.paletteCount ? held->palette.data() : nullptr;
+            bool ok = s.call(FE_OPTIONS) != 0;
+            r.palette = nullptr;
+            return ok && exports(s);
+        };
+    }
+    c.data_refused = nullptr;  // the plug-in writes the file itself
+    c.progress_refused = aborted;
+    c.after_failure = released(plugin, false);
+    c.after_end = released(plugin, false);
+    return c;
+}
+
+host::Image image(int32_t w, int32_t h, int32_t bits, std::vector<uint8_t> palette) {
+    host::Image im;
+    im.width = w;
+    im.height = h;
+    im.bitsPerPixel = bits;
+    im.xResolution = im.yResolution = 2834645;
+    im.palette = std::move(palette);
+    im.allocate();
+    for (size_t i = 0; i < im.pixels.size(); ++i) im.pixels[i] = static_cast<uint8_t>(i * 13);
+    return im;
+}
+
+std::vector<uint8_t> ramp(int n) {
+    std::vector<uint8_t> p;
+    for (int i = 0; i < n; ++i) p.insert(p.end(), 3, static_cast<uint8_t>(i));
+    return p;
+}
+
+std::vector<host::Image> export_images() {
+    std::vector<uint8_t> colours = ramp(16);
+    colours[3 * 5 + 2] = 6;
+    return {image(11, 3, 1, {0, 0, 0, 255, 255, 255}), image(5, 4, 8, ramp(256)),
+            image(6, 3, 4, colours), image(4, 3, 24, {})};
+}
+
+TEST(PlughostSweep, NetpbmPlugin) {
+    const std::string pbm = write_temp("a.pbm", std::string("P4\n10 2\n") + "\xA5\xC0\x0F\xFF");
+    const std::string pgm = write_temp("a.pgm",
+                                       "P5 4 3 255 \x01\x80\xFE\xFF\x01\x02\x03\x04"
+                                       "abcd");
+    const std::string ppm = write_temp("a.ppm", "P3 2 2 255 1 2 3 4 5 6 7 8 9 10 11 12\n");
+    std::vector<sweep::Case> cases = {
+        import_case(PNM_PLUGIN, pbm, "bitmap", true),
+        import_case(PNM_PLUGIN, pgm, "grey without identify", false),
+        import_case(PNM_PLUGIN, ppm, "rgb", true),
+    };
+    sweep::Case identify = import_case(PNM_PLUGIN, pgm, "identify", false);
+    identify.operate = [](host::Session &s) { return s.identify(); };
+    cases.push_back(identify);
+    const char *names[] = {"export bitmap", "export grey", "export indexed", "export rgb"};
+    int i = 0;
+    for (const host::Image &im : export_images()) {
+        cases.push_back(export_case(PNM_PLUGIN, names[i], im, false));
+        cases.push_back(
+            export_case(PNM_PLUGIN, std::string(names[i++]) + " after options", im, true));
+    }
+    sweep::run_all(cases);
+}
+
+// The scripted plug-in: a grey image of kRows rows, one row per advanceState
+// and a progress report after each, stopping with "user cancelled" when the
+// abort flag is up.
+constexpr int16_t kRows = 5, kWidth = 3;
+
+void one_row_at_a_time(int16_t selector, FormatRecord *r, intptr_t *) {
+    static uint8_t rows[kRows][kWidth];
+    g_script.results.clear();
+    if (selector == formatSelectorReadStart) {
+        r->imageMode = plugInModeGrayScale;
+        r->imageSize = {kRows, kWidth};
+        r->depth = 8;
+        r->planes = 1;
+        r->imageHRes = r->imageVRes = 72 << 16;
+    }
+    if (selector == formatSelectorReadStart || selector == formatSelectorWriteStart) r->data = rows;
+    if (selector != formatSelectorReadContinue && selector != formatSelectorWriteContinue) return;
+    for (int16_t top = 0; top < kRows; ++top) {
+        r->data = rows[top];
+        r->rowBytes = kWidth;
+        r->theRect = {top, 0, static_cast<int16_t>(top + 1), kWidth};
+        int16_t taken = r->advanceState();
+        r->data = nullptr;
+        if (taken != 0) {
+            g_script.results[selector] = taken;
+            return;
+        }
+        r->progressProc(top + 1, kRows);
+        if (r->abortProc()) {
+            g_script.results[selector] = piUserCanceledErr;
+            return;
+        }
+    }
+}
+
+TEST(PlughostSweep, ScriptedPlugin) {
+    g_script.reset();
+    g_script.action = one_row_at_a_time;
+    const std::string file = write_temp("scripted.bin", "anything");
+    std::vector<sweep::Case> cases = {
+        import_case(SCRIPT_PLUGIN, file, "scripted import", true),
+        import_case(SCRIPT_PLUGIN, file, "scripted import without identify", false),
+        export_case(SCRIPT_PLUGIN, "scripted export", image(kWidth, kRows, 8, ramp(256)), false),
+        export_case(SCRIPT_PLUGIN, "scripted export after options",
+                    image(kWidth, kRows, 8, ramp(256)), true),
+    };
+    sweep::run_all(cases);
+    g_script.reset();
+}
+
+}  // namespace
