@@ -239,6 +239,17 @@ void Host::check_import_result(int32_t result, const ImportRequest &request) {
     check(request.refuseRowAt == 0 || request.refuseRowAt > row_calls_,
           "import succeeded although a row call was refused");
     check(row_calls_ > 0, "import succeeded without delivering a row");
+    if (topRowsSucceed) {
+        // Rows go out from the top (highest y) down: what came must be the
+        // top rows, each once.
+        check(static_cast<size_t>(row_calls_) <= seen_y_.size(),
+              "import succeeded with a row delivered twice");
+        const size_t first = seen_y_.size() - static_cast<size_t>(row_calls_);
+        for (size_t y = 0; y < seen_y_.size(); ++y)
+            check(seen_y_[y] == (y >= first ? 1 : 0),
+                  "import succeeded with a gap among the rows delivered");
+        return;
+    }
     check(static_cast<size_t>(row_calls_) == seen_y_.size(),
           "import succeeded with rows missing or delivered twice");
     for (uint8_t seen : seen_y_) check(seen == 1, "import succeeded with a row missing");

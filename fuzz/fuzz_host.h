@@ -73,6 +73,9 @@ class Host {
     // the record and checks that no block of the module heap is left.
     void run_import(const uint8_t *file, size_t size, const ImportRequest &request,
                     uint32_t end_operation = FE_END_IMPORT);
+    // A module whose format lets a stream end before the last row (PNG) may
+    // succeed with only the top rows delivered; set for such a module.
+    bool topRowsSucceed = false;
 
     // Starts an export session on a fresh record: dataProc takes the write
     // form; getRowsProc serves rows from `pixels`, repeated as needed.
