@@ -80,6 +80,11 @@ class Host {
     // Starts an export session on a fresh record: dataProc takes the write
     // form; getRowsProc serves rows from `pixels`, repeated as needed.
     void begin_export(const uint8_t *pixels, size_t size);
+    // Serves other pixels from now on, as for a second plane.
+    void set_export_pixels(const uint8_t *pixels, size_t size) {
+        pixels_ = pixels;
+        pixel_size_ = size;
+    }
     int refuseWriteAt = 0;
     bool storeCancel = false;
     // Checks one FE_EXPORT call made by the target (result and code).

@@ -43,7 +43,10 @@ int32_t RowDelivery::fit_source(int32_t k) const {
 }
 
 uint32_t RowDelivery::deliver(const uint8_t *row, int32_t k, int32_t width, int32_t percent) {
-    if (flt::deliver_row(record_, row, outRows_ - 1 - k, width, outBytes_, percent)) return 0;
+    if (flt::deliver_row(record_, row, outRows_ - 1 - k, width, outBytes_, percent)) {
+        ++delivered_;
+        return 0;
+    }
     return flt::refusal_code(record_, FERR_TRANSFER);
 }
 

@@ -26,6 +26,8 @@ class RowDelivery {
     // ignored). The row needs one spare byte after its pixels at 1 and 4
     // bits. 0, or FERR_TRANSFER / FERR_CANCELLED when the host refused.
     uint32_t take(int32_t n, const uint8_t *row);
+    // Rows the host has taken so far.
+    int32_t delivered() const { return delivered_; }
 
   private:
     uint32_t deliver(const uint8_t *row, int32_t k, int32_t width, int32_t percent);
@@ -45,6 +47,7 @@ class RowDelivery {
     int32_t outBytes_;    // bytes of a delivered row
     int32_t k_ = 0;       // next output row
     int32_t next_ = 0;    // next wanted source row
+    int32_t delivered_ = 0;
     flt::HeapBlock out_;  // cropped sub-byte row or fitted row
 };
 

@@ -148,7 +148,11 @@ uint32_t run_pixel_path(const ImportState &s, RowDelivery &out) {
     if (uint32_t e = out.prepare()) return e;
     IdatInflater z(s.table->chunk[kIDAT]);
     if (!z.init()) return FERR_NO_MEMORY;
-    return s.header->interlace ? run_interlaced(s, z, out) : run_sequential(s, z, out);
+    const uint32_t e = s.header->interlace ? run_interlaced(s, z, out) : run_sequential(s, z, out);
+    // A stream that ends before the first wanted row is complete leaves the
+    // host with no image at all: that is not a success.
+    if (e == 0 && out.delivered() == 0) return FERR_DECODE;
+    return e;
 }
 
 }  // namespace png

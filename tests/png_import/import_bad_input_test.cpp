@@ -279,6 +279,33 @@ TEST(PngBadInput, StreamsThatEndEarlyKeepTheirRows) {
     }
 }
 
+// Success needs at least one row: a stream that ends before the first wanted
+// row is complete delivers no image.
+TEST(PngBadInput, StreamsThatEndBeforeTheFirstWantedRowFail) {
+    std::vector<uint8_t> part_row = ten_rows(1);
+    part_row.pop_back();
+    const struct {
+        const char *name;
+        std::vector<uint8_t> idat;
+        FilterRect region;
+        uint32_t flags;
+    } cases[] = {
+        {"inside row 0", deflate_bytes(part_row), {}, 0},
+        {"inside row 0, fit", deflate_bytes(part_row), {0, 0, 7, 19}, 0x40},
+        {"ends above the crop", deflate_bytes(ten_rows(3)), {0, 5, 2, 8}, 0},
+        {"no end, above the crop", deflate_bytes(ten_rows(3), Z_SYNC_FLUSH), {0, 5, 2, 8}, 0},
+    };
+    for (const auto &c : cases) {
+        auto s = session_for(join_chunks({ihdr(4, 10, 8, 0), {"IDAT", c.idat}, {"IEND", {}}}));
+        s->record().region = c.region;
+        s->record().requestFlags = c.flags;
+        EXPECT_FALSE(s->import_image()) << c.name;
+        EXPECT_EQ(s->record().errorCode, static_cast<uint32_t>(FERR_DECODE)) << c.name;
+        EXPECT_EQ(s->rows().size(), 0u) << c.name;
+        EXPECT_EQ(s->record().filterState, nullptr) << c.name;
+    }
+}
+
 TEST(PngBadInput, CorruptDeflateData) {
     std::vector<uint8_t> idat = deflate_bytes(ten_rows());
     std::vector<uint8_t> bad_header = idat, bad_block = idat, bad_check = idat;
@@ -346,7 +373,8 @@ TEST(PngBadInput, HugeDeclaredSizesWithLittleData) {
     EXPECT_EQ(tall->rows().size(), 10u);
     auto wide =
         session_for(join_chunks({ihdr(200000000u, 1000000u, 8, 2), {"IDAT", idat}, {"IEND", {}}}));
-    ASSERT_TRUE(wide->import_image());
+    EXPECT_FALSE(wide->import_image());
+    EXPECT_EQ(wide->record().errorCode, static_cast<uint32_t>(FERR_DECODE));
     EXPECT_EQ(wide->rows().size(), 0u);
     // Interlaced: the pass images would hold far more than the data can fill.
     auto big =
