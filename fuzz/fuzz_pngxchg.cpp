@@ -32,9 +32,9 @@ void check_grey_ramp(const FilterRecord &r) {
 // What identify (or a re-derivation) tells the host about the file.
 void check_description(const FilterRecord &r) {
     fuzz::check(r.width > 0 && r.height > 0, "description without a size");
-    fuzz::check(r.bitsPerPixel == 1 || r.bitsPerPixel == 4 || r.bitsPerPixel == 8 ||
-                    r.bitsPerPixel == 24,
-                "description with a depth the host cannot take");
+    fuzz::check(
+        r.bitsPerPixel == 1 || r.bitsPerPixel == 4 || r.bitsPerPixel == 8 || r.bitsPerPixel == 24,
+        "description with a depth the host cannot take");
     if (r.bitsPerPixel <= 8) check_palette(r);
     fuzz::check(r.compressionName && std::strcmp(r.compressionName, "LZ77 Compression") == 0,
                 "compression name missing");

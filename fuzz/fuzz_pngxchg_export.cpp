@@ -12,7 +12,9 @@
 #include <string>
 #include <vector>
 
+#ifndef _WIN32
 #include "common/dialog_script.h"
+#endif
 #include "common/heap.h"
 #include "common/module.h"
 #include "fuzz/fuzz_host.h"
@@ -79,8 +81,9 @@ std::vector<uint8_t> make_palette(const Request &q, const uint8_t *data, size_t 
         for (size_t c = 0; c < 3; ++c) {
             const uint8_t from_input = size ? data[(3 * i + c) % size] : static_cast<uint8_t>(i);
             const uint8_t grey_input = size ? data[i % size] : static_cast<uint8_t>(i);
-            p[3 * i + c] = q.paletteKind == 0 ? from_input
-                                              : q.paletteKind == 2 ? grey_input : level;
+            p[3 * i + c] = q.paletteKind == 0   ? from_input
+                           : q.paletteKind == 2 ? grey_input
+                                                : level;
         }
     }
     if (q.paletteKind == 3) p[3 * (size ? data[0] % (1u << bits) : 0) + 1] ^= 0x40;
@@ -110,6 +113,8 @@ uint8_t run_options(fuzz::Host &host, uint8_t flags) {
         r.requestFlags = 0;
         return 0;
     }
+#ifndef _WIN32
+    // The dialog is played by the POSIX stand-in; a Windows build would show it.
     if (flags & 0x04) {
         const flt::DialogStep cancel[] = {{flt::DialogAction::kEscape}};
         flt::dialog_script_set(cancel, 1);
@@ -129,6 +134,7 @@ uint8_t run_options(fuzz::Host &host, uint8_t flags) {
         fuzz::check(ok == 1, "confirmed options failed");
         return 1;
     }
+#endif
     return 0;
 }
 
@@ -197,9 +203,9 @@ Png parse(const std::vector<uint8_t> &f) {
             png.hasText = true;
             png.text.assign(data, data + length);
         }
-        fuzz::check(t == "IHDR" || t == "PLTE" || t == "pHYs" || t == "tEXt" || t == "IDAT" ||
-                        t == "IEND",
-                    "unexpected chunk written");
+        fuzz::check(
+            t == "IHDR" || t == "PLTE" || t == "pHYs" || t == "tEXt" || t == "IDAT" || t == "IEND",
+            "unexpected chunk written");
         pos += 12 + length;
         if (t == "IEND") {
             fuzz::check(length == 0 && pos == f.size(), "IEND not empty or not last");
@@ -265,8 +271,10 @@ std::vector<uint16_t> decode_samples(const Png &png) {
             fuzz::check(line[0] == 0, "scanline with a filter other than None");
             for (uint32_t j = 0; j < s.w; ++j)
                 for (int c = 0; c < ch; ++c) {
-                    const size_t at = ((static_cast<size_t>(s.y0) + i * s.dy) * png.width +
-                                       s.x0 + j * s.dx) * ch + c;
+                    const size_t at =
+                        ((static_cast<size_t>(s.y0) + i * s.dy) * png.width + s.x0 + j * s.dx) *
+                            ch +
+                        c;
                     out[at] = static_cast<uint16_t>(sample_at(line + 1, j * ch + c, png.depth));
                 }
         }
@@ -310,8 +318,7 @@ void check_grey(const HostImage &h, unsigned index, unsigned sample, int depth) 
 
 void check_palette_chunk(const Png &png, const HostImage &h) {
     fuzz::check(h.palette && h.paletteCount > 0, "palette image without a host palette");
-    const size_t entries =
-        std::min<size_t>(std::min(h.paletteCount, 256), size_t{1} << png.depth);
+    const size_t entries = std::min<size_t>(std::min(h.paletteCount, 256), size_t{1} << png.depth);
     fuzz::check(png.plte.size() == 3 * entries, "PLTE of a wrong size");
     for (size_t i = 0; i < entries; ++i)
         fuzz::check(png.plte[3 * i] == h.palette[3 * i + 2] &&
@@ -329,9 +336,9 @@ void check_pixels(const Png &png, const HostImage &h) {
         for (uint32_t x = 0; x < png.width; ++x) {
             const uint16_t *px = &s[(static_cast<size_t>(r) * png.width + x) * ch];
             if (png.type == 2 || png.type == 6) {
-                fuzz::check(px[0] == row[3 * x + 2] && px[1] == row[3 * x + 1] &&
-                                px[2] == row[3 * x],
-                            "truecolour pixel differs");
+                fuzz::check(
+                    px[0] == row[3 * x + 2] && px[1] == row[3 * x + 1] && px[2] == row[3 * x],
+                    "truecolour pixel differs");
             } else {
                 const unsigned v = sample_at(row.data(), x, h.depth);
                 if (png.type == 3)
@@ -434,8 +441,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     }
     flt::heap_fail_at(0);
     if (!ok) fuzz::check(r.filterState == nullptr, "failed export kept its state");
-    const bool must_succeed = q.refuseWriteAt == 0 && q.heapFail == 0 && plane_one &&
-                              q.width > 0 && q.height > 0 && valid_depth(q.depth) &&
+    const bool must_succeed = q.refuseWriteAt == 0 && q.heapFail == 0 && plane_one && q.width > 0 &&
+                              q.height > 0 && valid_depth(q.depth) &&
                               (planes == 1 || q.depth == 24);
     if (must_succeed) fuzz::check(done, "export of a valid image failed");
     if (done) {

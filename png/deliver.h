@@ -39,14 +39,14 @@ class RowDelivery {
     DeliveryMode mode_;
     FilterRect rect_;
     bool interlaced_;
-    int32_t width_;       // source width
-    int32_t height_;      // source height
-    int32_t bpp_;         // delivered bits per pixel
-    int32_t outWidth_;    // pixels of a delivered row
-    int32_t outRows_;     // rows delivered in all
-    int32_t outBytes_;    // bytes of a delivered row
-    int32_t k_ = 0;       // next output row
-    int32_t next_ = 0;    // next wanted source row
+    int32_t width_;     // source width
+    int32_t height_;    // source height
+    int32_t bpp_;       // delivered bits per pixel
+    int32_t outWidth_;  // pixels of a delivered row
+    int32_t outRows_;   // rows delivered in all
+    int32_t outBytes_;  // bytes of a delivered row
+    int32_t k_ = 0;     // next output row
+    int32_t next_ = 0;  // next wanted source row
     int32_t delivered_ = 0;
     flt::HeapBlock out_;  // cropped sub-byte row or fitted row
 };
