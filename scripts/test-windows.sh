@@ -23,4 +23,8 @@ for t in $suites; do
     cat "$build/$t.log"; echo "$t under Wine: FAILED"; failed=1
   fi
 done
+# The options dialog of pngxchg.dll, played through the window system under
+# its own Xvfb (about 30 seconds).
+cmake --build "$build" -j"$(nproc)" --target options_dialog_host >/dev/null
+timeout 300 tests/windows/options_dialog_test.sh "$build" || failed=1
 exit $failed
