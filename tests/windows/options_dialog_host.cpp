@@ -5,10 +5,15 @@
 //
 //   options_dialog_host.exe SETTINGS_FILE   (a full Windows path, or "-" for none)
 //
-// Prints "result=R errorCode=E interlace=I", I being the IHDR interlace byte
-// of the export (-1 when the export failed), then one line "help KIND FILE
-// MAPID" per context help request that reached the host's services. Exits 0
-// when it got that far, 2 when the module could not be loaded.
+// Prints "opened box=B contexthelp=C": the check box's state and whether the
+// dialog had the context help style right after WM_INITDIALOG ("opened none"
+// when no dialog was created); then "result=R errorCode=E interlace=I", I
+// being the IHDR interlace byte of the export (-1 when the export failed);
+// then one line "help KIND FILE MAPID" per context help request that reached
+// the host's services. Exits 0 when it got that far, 2 when the module could
+// not be loaded.
+#include <windows.h>
+
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -20,6 +25,35 @@
 namespace {
 
 const char kHelpPath[] = "C:\\help\\png.hlp";
+const int kInterlaceBoxId = 1000;
+
+// The dialog as its procedure left it after WM_INITDIALOG, seen by a hook on
+// the messages of this thread.
+struct Opening {
+    bool seen = false;
+    UINT box = 0;
+    bool context_help = false;
+};
+Opening g_opening;
+
+LRESULT CALLBACK watch_init_dialog(int code, WPARAM wParam, LPARAM lParam) {
+    const auto *message = reinterpret_cast<const CWPRETSTRUCT *>(lParam);
+    if (code == HC_ACTION && message->message == WM_INITDIALOG && !g_opening.seen) {
+        g_opening.seen = true;
+        g_opening.box = IsDlgButtonChecked(message->hwnd, kInterlaceBoxId);
+        g_opening.context_help =
+            (GetWindowLongA(message->hwnd, GWL_EXSTYLE) & WS_EX_CONTEXTHELP) != 0;
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+void print_opening() {
+    if (!g_opening.seen) {
+        std::printf("opened none\n");
+        return;
+    }
+    std::printf("opened box=%u contexthelp=%d\n", g_opening.box, g_opening.context_help ? 1 : 0);
+}
 
 // Offset of the interlace byte in a PNG file: the 8-byte signature, the
 // IHDR chunk's length and type, then byte 12 of its data.
@@ -54,11 +88,15 @@ int main(int argc, char **argv) {
     session.help_path = kHelpPath;
     std::string settings = argv[1];
     if (settings != "-") session.record().iniPath = &settings[0];
+    HHOOK hook =
+        SetWindowsHookExA(WH_CALLWNDPROCRET, watch_init_dialog, nullptr, GetCurrentThreadId());
     int32_t result = session.call(FE_OPTIONS);
+    if (hook) UnhookWindowsHookEx(hook);
     int32_t code = session.record().errorCode;
     session.record().errorCode = 0;
     int interlace = exported_interlace(session);
     session.end_export();
+    print_opening();
     std::printf("result=%d errorCode=%d interlace=%d\n", result, code, interlace);
     // A logged call reads "KIND FILE WPARAM LPARAM MAPID"; the message's
     // parameters are handles and pointers that differ from run to run.

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Plays the user of pngxchg.dll's "PNG Options" dialog under Wine: for each
 # case options_dialog_host.exe runs FE_OPTIONS with a prepared settings file,
-# this script finds the dialog window, types the keys (Alt+I toggles the
-# check box, Enter is OK, Esc is Cancel) and then compares the settings file
-# byte for byte and the host's line (result, errorCode, the interlace byte of
-# the export that follows) with what the case expects.
+# this script finds the dialog window, types keys (Alt+I toggles the check
+# box, Enter is OK, Esc is Cancel, F1 asks for help) or clicks (the close
+# box, a right click), and then compares the settings file byte for byte and
+# the host's lines (the box as the dialog opened, result and errorCode, the
+# interlace byte of the export that follows, the help requests) with what the
+# case expects.
 #
 #   tests/windows/options_dialog_test.sh [BUILD_DIR] [--screenshot FILE.png]
 #
@@ -132,33 +134,39 @@ run_case() {
   fi
 }
 
+# The host's first line: the box as the dialog opened, with context help.
+ticked='opened box=1 contexthelp=1|'
+clear='opened box=0 contexthelp=1|'
 ok='result=1 errorCode=0'
 cancelled='result=0 errorCode=24862'
 section='[PNG Filter]'
 # name | settings before | keys | settings after | host line
-run_case "tick, OK, new file" none "alt+i shot Return" "$section|Interlace=1" "$ok interlace=1"
-run_case "OK without change" "$section|Interlace=1" "Return" "$section|Interlace=1" "$ok interlace=1"
-run_case "untick, OK" "$section|Interlace=1" "alt+i Return" "$section|Interlace=0" "$ok interlace=0"
+run_case "tick, OK, new file" none "alt+i shot Return" "$section|Interlace=1" \
+  "$clear$ok interlace=1"
+run_case "OK without change" "$section|Interlace=1" "Return" "$section|Interlace=1" \
+  "$ticked$ok interlace=1"
+run_case "untick, OK" "$section|Interlace=1" "alt+i Return" "$section|Interlace=0" \
+  "$ticked$ok interlace=0"
 run_case "space on the focused box" "$section|Interlace=0" "space Return" "$section|Interlace=1" \
-  "$ok interlace=1"
+  "$clear$ok interlace=1"
 run_case "stored 257 opens ticked" "$section|Interlace=257" "Return" "$section|Interlace=1" \
-  "$ok interlace=1"
+  "$ticked$ok interlace=1"
 run_case "stored 2 opens clear" "$section|Interlace=2" "Return" "$section|Interlace=0" \
-  "$ok interlace=0"
+  "$clear$ok interlace=0"
 # Cancel keeps the file and the value read from it, other sections included.
 run_case "tick, Cancel" "[Other]|Interlace=5|$section|Interlace=0" "alt+i Escape" \
-  "[Other]|Interlace=5|$section|Interlace=0" "$cancelled interlace=0"
+  "[Other]|Interlace=5|$section|Interlace=0" "$clear$cancelled interlace=0"
 run_case "untick, Cancel" "$section|Interlace=1" "alt+i Escape" "$section|Interlace=1" \
-  "$cancelled interlace=1"
+  "$ticked$cancelled interlace=1"
 run_case "tick, close box" "$section|Interlace=0" "alt+i closebox" "$section|Interlace=0" \
-  "$cancelled interlace=0"
+  "$clear$cancelled interlace=0"
 # Context help goes to the host's services with the help path it gave and
 # the help map 100.
 run_case "F1" "$section|Interlace=1" "F1 Return" "$section|Interlace=1" \
-  "$ok interlace=1|help contextHelp C:\\help\\png.hlp 100"
+  "$ticked$ok interlace=1|help contextHelp C:\\help\\png.hlp 100"
 run_case "right click" none "rightclick Escape" none \
-  "$cancelled interlace=0|help contextMenuHelp C:\\help\\png.hlp 100"
-run_case "Cancel, no file" none "Escape" none "$cancelled interlace=0"
-run_case "no settings file" null "alt+i Return" none "$ok interlace=1"
+  "$clear$cancelled interlace=0|help contextMenuHelp C:\\help\\png.hlp 100"
+run_case "Cancel, no file" none "Escape" none "$clear$cancelled interlace=0"
+run_case "no settings file" null "alt+i Return" none "$clear$ok interlace=1"
 echo "options dialog under Wine: $passed passed, $failed failed"
 [ $failed -eq 0 ]
