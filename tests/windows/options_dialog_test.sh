@@ -168,5 +168,13 @@ run_case "right click" none "rightclick Escape" none \
   "$clear$cancelled interlace=0|help contextMenuHelp C:\\help\\png.hlp 100"
 run_case "Cancel, no file" none "Escape" none "$clear$cancelled interlace=0"
 run_case "no settings file" null "alt+i Return" none "$clear$ok interlace=1"
+# Without a settings file nothing may land in win.ini, where Windows puts
+# profile calls without a file name.
+if grep -qs 'PNG Filter' "$WINEPREFIX/drive_c/windows/win.ini"; then
+  echo "options dialog: FAILED: the choice was written to win.ini"
+  failed=$((failed + 1))
+else
+  passed=$((passed + 1))
+fi
 echo "options dialog under Wine: $passed passed, $failed failed"
 [ $failed -eq 0 ]
