@@ -2,12 +2,6 @@
 // right before an unreadable page so that a read past the end of fileData
 // faults; and every allocation failing in turn. Nothing may crash or leak.
 #include <gtest/gtest.h>
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <sys/mman.h>
-#include <unistd.h>
-#endif
 
 #include <algorithm>
 #include <cstdint>
@@ -19,57 +13,13 @@
 #include "fixtures.h"
 #include "harness.h"
 #include "real_files.h"
+#include "support/guard_page.h"
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-// Bytes that end exactly where an unreadable page begins.
-class GuardedBytes {
-  public:
-#ifdef _WIN32
-    explicit GuardedBytes(size_t capacity) {
-        SYSTEM_INFO info;
-        GetSystemInfo(&info);
-        page_ = info.dwPageSize;
-        span_ = (capacity + page_ - 1) / page_ * page_ + page_;
-        base_ = static_cast<uint8_t *>(
-            VirtualAlloc(nullptr, span_, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
-        DWORD old = 0;
-        if (base_) VirtualProtect(base_ + span_ - page_, page_, PAGE_NOACCESS, &old);
-    }
-    ~GuardedBytes() {
-        if (base_) VirtualFree(base_, 0, MEM_RELEASE);
-    }
-    bool ok() const {
-        return base_ != nullptr;
-    }
-#else
-    explicit GuardedBytes(size_t capacity) {
-        page_ = size_t(sysconf(_SC_PAGESIZE));
-        span_ = (capacity + page_ - 1) / page_ * page_ + page_;
-        void *p = mmap(nullptr, span_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        base_ = p == MAP_FAILED ? nullptr : static_cast<uint8_t *>(p);
-        if (base_) mprotect(base_ + span_ - page_, page_, PROT_NONE);
-    }
-    ~GuardedBytes() {
-        if (base_) munmap(base_, span_);
-    }
-    bool ok() const {
-        return base_ != nullptr;
-    }
-#endif
-    // Copies bytes so that their last byte is the last readable one.
-    const uint8_t *place(const Bytes &bytes) {
-        uint8_t *at = base_ + span_ - page_ - bytes.size();
-        if (!bytes.empty()) std::memcpy(at, bytes.data(), bytes.size());
-        return at;
-    }
-
-  private:
-    size_t page_ = 0, span_ = 0;
-    uint8_t *base_ = nullptr;
-};
+using GuardedBytes = testing_support::GuardPage;
 
 Bytes sample_dibs_ne() {
     fx::DibOptions rle8, rle4, fields, top;

@@ -3,9 +3,6 @@
 // and export runs whose every call is recorded.
 #pragma once
 
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <cstring>
 #include <initializer_list>
 #include <string>
@@ -13,6 +10,7 @@
 
 #include "common/heap.h"
 #include "host/host.h"
+#include "support/guard_page.h"
 #include "support/linked_module.h"
 
 namespace gem_test {
@@ -46,25 +44,15 @@ inline Bytes cat(Bytes a, const Bytes &b) {
 // read past fileData faults instead of passing unnoticed.
 class GuardedBytes {
   public:
-    explicit GuardedBytes(const Bytes &bytes) {
-        page_ = static_cast<size_t>(sysconf(_SC_PAGESIZE));
-        span_ = (bytes.size() + page_ - 1) / page_ * page_ + page_;
-        void *m = mmap(nullptr, span_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        base_ = static_cast<uint8_t *>(m);
-        mprotect(base_ + span_ - page_, page_, PROT_NONE);
-        data_ = base_ + span_ - page_ - bytes.size();
-        if (!bytes.empty()) std::memcpy(data_, bytes.data(), bytes.size());
-        size_ = bytes.size();
-    }
-    ~GuardedBytes() { munmap(base_, span_); }
-    GuardedBytes(const GuardedBytes &) = delete;
-    GuardedBytes &operator=(const GuardedBytes &) = delete;
+    explicit GuardedBytes(const Bytes &bytes)
+        : page_(bytes.size()), data_(page_.place(bytes)), size_(bytes.size()) {}
     const uint8_t *data() const { return size_ ? data_ : nullptr; }
     uint32_t size() const { return static_cast<uint32_t>(size_); }
 
   private:
-    size_t page_ = 0, span_ = 0, size_ = 0;
-    uint8_t *base_ = nullptr, *data_ = nullptr;
+    testing_support::GuardPage page_;
+    const uint8_t *data_;
+    size_t size_;
 };
 
 // What an import delivered.

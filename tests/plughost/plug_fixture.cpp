@@ -1,12 +1,17 @@
 #include "plug_fixture.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <dlfcn.h>
-#include <unistd.h>
+#endif
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 
 #include "common/heap.h"
+#include "support/tools.h"
 
 namespace {
 ScriptState g_script;
@@ -19,9 +24,8 @@ extern "C" ScriptState *plughost_test_script() {
 void PlugTest::SetUp() {
     script.reset();
     flt::heap_fail_at(0);
-    char pattern[] = "/tmp/plughost_test_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir = std::string(pattern) + "/";
+    dir = testing_support::make_temp_dir("plughost_test") + "/";
+    ASSERT_NE(dir, "/");
     module = host::Module::linked(FilterEntry, "plughost");
     session = std::make_unique<host::Session>(*module);
     session->directory = dir;
@@ -35,8 +39,9 @@ void PlugTest::TearDown() {
     flt::heap_fail_at(0);
     EXPECT_EQ(flt::heap_live_blocks(), 0) << "module blocks leaked";
     EXPECT_FALSE(loaded(SCRIPT_PLUGIN)) << "plug-in left loaded";
-    std::string command = "rm -rf '" + dir + "'";
-    EXPECT_EQ(std::system(command.c_str()), 0);
+    std::error_code error;
+    EXPECT_GT(std::filesystem::remove_all(dir.substr(0, dir.size() - 1), error), 0u)
+        << error.message();
 }
 
 void PlugTest::write_ini(const std::string &text) {
@@ -49,11 +54,18 @@ std::string PlugTest::write_temp(const std::string &name, const std::vector<uint
     return path;
 }
 
+#ifdef _WIN32
+bool PlugTest::loaded(const char *path) {
+    // By file name: the loader resolves the directory part its own way.
+    return GetModuleHandleA(std::filesystem::path(path).filename().string().c_str()) != nullptr;
+}
+#else
 bool PlugTest::loaded(const char *path) {
     void *h = dlopen(path, RTLD_NOW | RTLD_NOLOAD);
     if (h) dlclose(h);
     return h != nullptr;
 }
+#endif
 
 void PlugTest::describe(int16_t mode, int16_t width, int16_t height, int16_t depth,
                         int16_t planes) {

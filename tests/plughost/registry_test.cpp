@@ -1,14 +1,14 @@
 // Entry names, opcode dispatch, the PLGENTRY.INI lookup, loading and the
 // release table.
-#include <dlfcn.h>
-
 #include "common/heap.h"
+#include "host/library.h"
 #include "plug_fixture.h"
 
 #define TWIN(n) extern "C" int32_t FE_STDCALL FilterEntry##n(uint32_t, FilterRecord *);
 TWIN(01)
-TWIN(02) TWIN(03) TWIN(04) TWIN(05) TWIN(06) TWIN(07) TWIN(08) TWIN(09) TWIN(10) TWIN(11) TWIN(12)
-    TWIN(13) TWIN(14) TWIN(15) TWIN(16) TWIN(17) TWIN(18) TWIN(19)
+TWIN(02)
+TWIN(03) TWIN(04) TWIN(05) TWIN(06) TWIN(07) TWIN(08) TWIN(09) TWIN(10) TWIN(11) TWIN(12) TWIN(13)
+    TWIN(14) TWIN(15) TWIN(16) TWIN(17) TWIN(18) TWIN(19)
 #undef TWIN
 
         namespace {
@@ -61,17 +61,18 @@ TWIN(02) TWIN(03) TWIN(04) TWIN(05) TWIN(06) TWIN(07) TWIN(08) TWIN(09) TWIN(10)
     }
 
     TEST(PlughostLibrary, ExportsTheTwentyEntriesAndNothingElseCallable) {
-        void *lib = dlopen(MODULE_DIR "/plughost.so", RTLD_NOW | RTLD_LOCAL);
-        ASSERT_NE(lib, nullptr);
-        EXPECT_NE(dlsym(lib, "FilterEntry"), nullptr);
+        std::string error;
+        void *lib = host::library_open(MODULE_DIR "/plughost.so", &error);
+        ASSERT_NE(lib, nullptr) << error;
+        EXPECT_NE(host::library_symbol(lib, "FilterEntry"), nullptr);
         for (int i = 1; i <= 19; ++i) {
             char name[16];
             std::snprintf(name, sizeof name, "FilterEntry%02d", i);
-            EXPECT_NE(dlsym(lib, name), nullptr) << name;
+            EXPECT_NE(host::library_symbol(lib, name), nullptr) << name;
         }
-        EXPECT_EQ(dlsym(lib, "FilterEntry20"), nullptr);
-        EXPECT_EQ(dlsym(lib, "FilterEntry00"), nullptr);
-        dlclose(lib);
+        EXPECT_EQ(host::library_symbol(lib, "FilterEntry20"), nullptr);
+        EXPECT_EQ(host::library_symbol(lib, "FilterEntry00"), nullptr);
+        host::library_close(lib);
     }
 
     TEST_F(PlugTest, OpcodesWithoutPluginWork) {

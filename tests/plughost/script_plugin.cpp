@@ -3,10 +3,29 @@
 // sets data again.
 #include "script_plugin.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace {
 
+#ifdef _WIN32
+// A DLL cannot leave a symbol for the loading program to supply, so the
+// plug-in asks the test program's export table for the state.
+ScriptState *script() {
+    using Getter = ScriptState *(*)();
+    static Getter getter = reinterpret_cast<Getter>(reinterpret_cast<void *>(
+        GetProcAddress(GetModuleHandleA(nullptr), "plughost_test_script")));
+    return getter();
+}
+#else
+ScriptState *script() {
+    return plughost_test_script();
+}
+#endif
+
 void Run(int16_t selector, FormatRecord *record, intptr_t *data, int16_t *result, bool alt) {
-    ScriptState *s = plughost_test_script();
+    ScriptState *s = script();
     s->calls.push_back({selector, alt});
     s->last_record = record;
     if (selector == formatSelectorReadContinue || selector == formatSelectorWriteContinue)

@@ -1,6 +1,7 @@
 // The scriptable test plug-in: it records every selector it is called with
 // and answers as the running test set it up. The state lives in the test
-// program, which exports plughost_test_script(); the plug-in finds it there,
+// program, which exports plughost_test_script(); the plug-in finds it there
+// (through the dynamic linker, or on Windows the program's export table),
 // so the plug-in itself holds nothing and may be loaded and unloaded freely.
 #pragma once
 
@@ -32,4 +33,9 @@ struct ScriptState {
     }
 };
 
-extern "C" ScriptState *plughost_test_script();
+#ifdef _WIN32
+#define PLUGHOST_TEST_EXPORT __declspec(dllexport)
+#else
+#define PLUGHOST_TEST_EXPORT
+#endif
+extern "C" PLUGHOST_TEST_EXPORT ScriptState *plughost_test_script();

@@ -110,7 +110,12 @@ TEST_F(PlugTest, HandleSuite) {
 
         PIHandle empty = p->newProc(0);
         ASSERT_NE(empty, nullptr);
+#ifdef _WIN32
+        // The size is GlobalSize's, and Wine's counts a zero-size block as a byte.
+        EXPECT_LE(p->getSizeProc(empty), 1);
+#else
         EXPECT_EQ(p->getSizeProc(empty), 0);
+#endif
         EXPECT_EQ(p->setSizeProc(empty, 4), 0);
         EXPECT_EQ(p->getSizeProc(empty), 4);
         p->disposeProc(empty);

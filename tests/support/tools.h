@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,21 @@ inline std::string temp_path(const std::string &name) {
     static int counter = 0;
     return ::testing::TempDir() + "filters_" + std::to_string(getpid()) + "_" +
            std::to_string(counter++) + "_" + name;
+}
+
+// A new, empty directory in the system's temporary directory; empty on
+// failure.
+inline std::string make_temp_dir(const std::string &prefix) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    fs::path base = fs::temp_directory_path(error);
+    if (error) return "";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        fs::path dir =
+            base / (prefix + "_" + std::to_string(getpid()) + "_" + std::to_string(std::rand()));
+        if (fs::create_directory(dir, error)) return dir.generic_string();
+    }
+    return "";
 }
 
 // Runs a shell command; true when it exits with status 0.
