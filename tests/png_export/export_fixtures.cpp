@@ -1,9 +1,7 @@
 #include "export_fixtures.h"
 
-#include <png.h>
 #include <zlib.h>
 
-#include <csetjmp>
 #include <cstring>
 
 #include "support/linked_module.h"
@@ -50,29 +48,6 @@ std::vector<uint32_t> unpack(const uint8_t *row, size_t samples, int bits) {
         }
     }
     return out;
-}
-
-struct ReadSource {
-    const std::vector<uint8_t> *bytes;
-    size_t pos;
-};
-
-void read_bytes_fn(png_structp png, png_bytep out, png_size_t count) {
-    auto *src = static_cast<ReadSource *>(png_get_io_ptr(png));
-    if (src->pos + count > src->bytes->size()) png_error(png, "read past the end");
-    std::memcpy(out, src->bytes->data() + src->pos, count);
-    src->pos += count;
-}
-
-void error_fn(png_structp png, png_const_charp message) {
-    static_cast<Decoded *>(png_get_error_ptr(png))->error = message;
-    png_longjmp(png, 1);
-}
-
-void warning_fn(png_structp png, png_const_charp message) {
-    auto *d = static_cast<Decoded *>(png_get_error_ptr(png));
-    ++d->warnings;
-    d->error += std::string("warning: ") + message + "; ";
 }
 
 }  // namespace
@@ -141,8 +116,8 @@ HostPicture make_picture(Kind kind, int32_t width, int32_t height, uint32_t seed
     return p;
 }
 
-std::unique_ptr<host::Session> new_session() {
-    return std::make_unique<host::Session>(testing_support::linked_module());
+std::unique_ptr<host::Session> new_session(const host::Module *module) {
+    return std::make_unique<host::Session>(module ? *module : testing_support::linked_module());
 }
 
 bool export_picture(host::Session &s, const HostPicture &p, bool interlace) {
@@ -159,11 +134,24 @@ bool export_picture(host::Session &s, const HostPicture &p, bool interlace) {
     return s.export_plane(p.colour, two ? 2 : 1, 1) && (!two || s.export_plane(p.alpha, 2, 2));
 }
 
-std::vector<uint8_t> export_bytes(const HostPicture &p, bool interlace) {
-    auto s = new_session();
+std::vector<uint8_t> export_bytes(const HostPicture &p, bool interlace,
+                                  const host::Module *module) {
+    auto s = new_session(module);
     bool ok = export_picture(*s, p, interlace);
     s->end_export();
     return ok ? s->output() : std::vector<uint8_t>();
+}
+
+std::vector<uint32_t> pixel_values(const host::Image &image) {
+    std::vector<uint32_t> v;
+    int bits = image.bitsPerPixel == 24 ? 8 : image.bitsPerPixel;
+    size_t samples = static_cast<size_t>(image.width) * (image.bitsPerPixel == 24 ? 3 : 1);
+    for (int32_t y = 0; y < image.height; ++y)
+        for (size_t i = 0; i < samples; ++i) {
+            size_t bit = i * bits;
+            v.push_back(image.row(y)[bit / 8] >> (8 - bits - bit % 8) & ((1u << bits) - 1));
+        }
+    return v;
 }
 
 uint32_t be32(const uint8_t *p) {
@@ -187,42 +175,6 @@ std::vector<Chunk> chunks_of(const std::vector<uint8_t> &file) {
         pos += 12 + length;
     }
     return out;
-}
-
-Decoded decode_with_libpng(const std::vector<uint8_t> &file) {
-    Decoded d;
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &d, error_fn, warning_fn);
-    png_infop info = png_create_info_struct(png);
-    ReadSource src{&file, 0};
-    std::vector<png_bytep> pointers;
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_read_struct(&png, &info, nullptr);
-        d.ok = false;
-        return d;
-    }
-    png_set_read_fn(png, &src, read_bytes_fn);
-    png_read_info(png, info);
-    d.width = png_get_image_width(png, info);
-    d.height = png_get_image_height(png, info);
-    d.bitDepth = png_get_bit_depth(png, info);
-    d.colourType = png_get_color_type(png, info);
-    d.interlace = png_get_interlace_type(png, info);
-    d.channels = png_get_channels(png, info);
-    png_colorp plte = nullptr;
-    int entries = 0;
-    if (png_get_PLTE(png, info, &plte, &entries))
-        for (int i = 0; i < entries; ++i)
-            d.palette.insert(d.palette.end(), {plte[i].red, plte[i].green, plte[i].blue});
-    png_set_interlace_handling(png);
-    png_read_update_info(png, info);
-    size_t rowbytes = png_get_rowbytes(png, info);
-    d.rows.assign(d.height, std::vector<uint8_t>(rowbytes));
-    for (auto &r : d.rows) pointers.push_back(r.data());
-    png_read_image(png, pointers.data());
-    png_read_end(png, info);
-    png_destroy_read_struct(&png, &info, nullptr);
-    d.ok = true;
-    return d;
 }
 
 std::vector<std::vector<uint32_t>> decoded_samples(const Decoded &d) {

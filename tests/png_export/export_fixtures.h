@@ -37,13 +37,15 @@ struct HostPicture {
 };
 HostPicture make_picture(Kind kind, int32_t width, int32_t height, uint32_t seed = 1);
 
-std::unique_ptr<host::Session> new_session();
+// A session on the linked pngxchg core, or on `module`.
+std::unique_ptr<host::Session> new_session(const host::Module *module = nullptr);
 
 // Exports the picture (one or two planes); the session keeps the output.
 // With `interlace` FE_OPTIONS first reads "Interlace=1" from a settings file.
 bool export_picture(host::Session &s, const HostPicture &p, bool interlace = false);
 // As export_picture, in a fresh session; the file bytes, empty on failure.
-std::vector<uint8_t> export_bytes(const HostPicture &p, bool interlace = false);
+std::vector<uint8_t> export_bytes(const HostPicture &p, bool interlace = false,
+                                  const host::Module *module = nullptr);
 
 // The chunks of a PNG file (signature checked), in file order.
 struct Chunk {
@@ -64,11 +66,15 @@ struct Decoded {
     std::vector<uint8_t> palette;  // red, green, blue
     std::vector<std::vector<uint8_t>> rows;
 };
+// In export_libpng.cpp, which only builds where libpng is.
 Decoded decode_with_libpng(const std::vector<uint8_t> &file);
 
 // The samples of each row (one value per channel and pixel), from the
 // decoded file and the ones the host pixels must give.
 std::vector<std::vector<uint32_t>> decoded_samples(const Decoded &d);
 std::vector<std::vector<uint32_t>> expected_samples(const HostPicture &p);
+
+// The pixel values of a host image, row by row (padding bits left out).
+std::vector<uint32_t> pixel_values(const host::Image &image);
 
 }  // namespace png_export_test

@@ -155,53 +155,6 @@ TEST(ExportFilterhost, ConvertsNetpbmToPng) {
 namespace png_export_test {
 namespace {
 
-// The pixel values of an image, row by row (padding bits left out).
-std::vector<uint32_t> pixel_values(const host::Image &image) {
-    std::vector<uint32_t> v;
-    int bits = image.bitsPerPixel == 24 ? 8 : image.bitsPerPixel;
-    size_t samples = static_cast<size_t>(image.width) * (image.bitsPerPixel == 24 ? 3 : 1);
-    for (int32_t y = 0; y < image.height; ++y)
-        for (size_t i = 0; i < samples; ++i) {
-            size_t bit = i * bits;
-            v.push_back(image.row(y)[bit / 8] >> (8 - bits - bit % 8) & ((1u << bits) - 1));
-        }
-    return v;
-}
-
-host::Image import_plane(const std::vector<uint8_t> &file, int32_t index) {
-    auto s = new_session();
-    s->set_file(file);
-    s->record().imageIndex = index;
-    EXPECT_TRUE(s->import_image()) << "import of plane " << index;
-    host::Image image = s->image();
-    s->end_import();
-    return image;
-}
-
-// The module's own reader gives back the host's planes.
-TEST(ExportReadBack, OwnReaderGivesTheHostPlanes) {
-    for (Kind kind : all_kinds()) {
-        for (bool interlace : {false, true}) {
-            for (int32_t w : {1, 3, 8, 9, 17}) {
-                for (int32_t h : {1, 2, 9, 17}) {
-                    HostPicture p = make_picture(kind, w, h, static_cast<uint32_t>(w + 31 * h));
-                    std::vector<uint8_t> file = export_bytes(p, interlace);
-                    host::Image colour = import_plane(file, 1);
-                    std::string what = std::string(kind_name(kind)) + " " + std::to_string(w) +
-                                       "x" + std::to_string(h) + (interlace ? " i" : "");
-                    ASSERT_EQ(colour.bitsPerPixel, p.colour.bitsPerPixel) << what;
-                    EXPECT_EQ(pixel_values(colour), pixel_values(p.colour)) << what;
-                    EXPECT_EQ(colour.palette, p.colour.palette) << what;
-                    EXPECT_EQ(colour.xResolution, 2834000) << what;
-                    if (!has_alpha(kind)) continue;
-                    host::Image alpha = import_plane(file, 2);
-                    EXPECT_EQ(pixel_values(alpha), pixel_values(p.alpha)) << what;
-                }
-            }
-        }
-    }
-}
-
 // A PNG with alpha converts to a PNG with alpha: filterhost imports both
 // planes and exports them as two.
 TEST(ExportFilterhost, PngWithAlphaToPng) {
