@@ -151,6 +151,9 @@ class Session {
     int refuse_write_at = 0;     // k-th write call
     int refuse_progress_at = 0;  // k-th hostProgressProc call
     bool store_cancel = false;
+    // Whether row calls and writes keep their bytes for image() and output();
+    // a run that only counts the calls switches it off.
+    bool keep_data = true;
     // Export passes an empty comment (not null) when the image has none.
     bool export_empty_comment = false;
     // Directory returned by getDirectory and the help path of getHelpPath.

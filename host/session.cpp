@@ -229,7 +229,7 @@ int32_t Session::on_data(const void *data, int32_t y, int32_t x, int32_t rowCoun
     RowCall call{y, x, rowCount, width, byteCount, percent};
     rows_.push_back(call);
     if (refuse(refuse_row_at, static_cast<int>(rows_.size()))) return 0;
-    if (y < 0 || width <= 0 || byteCount < 0 || !data) return 1;
+    if (!keep_data || y < 0 || width <= 0 || byteCount < 0 || !data) return 1;
     if (image_.width == 0) image_.width = width;
     const uint8_t *bytes = static_cast<const uint8_t *>(data);
     received_[y].assign(bytes, bytes + byteCount);
@@ -241,7 +241,7 @@ int32_t Session::on_data(const void *data, int32_t y, int32_t x, int32_t rowCoun
 int32_t Session::on_write(const void *bytes, int32_t count, int32_t percent) {
     writes_.push_back({output_.size(), static_cast<size_t>(std::max(count, 0)), percent});
     if (refuse(refuse_write_at, static_cast<int>(writes_.size()))) return 0;
-    if (count > 0 && bytes) {
+    if (keep_data && count > 0 && bytes) {
         const uint8_t *b = static_cast<const uint8_t *>(bytes);
         output_.insert(output_.end(), b, b + count);
     }
