@@ -7,7 +7,7 @@ build=${FILTERS_WIN_BUILD:-build-win}
 scripts/deps-windows.sh --wine
 # The suites that build for Windows so far; each runs as one Wine process.
 suites="windows_dll_tests contract_tests rsrcxchg_tests macpaint_import_tests macpaint_export_tests
-  gemimg_tests plughost_tests png_export_tests"
+  gemimg_tests plughost_tests png_export_tests png_import_tests"
 FILTERS_WIN_TESTS="$suites" scripts/cross-build.sh --tests
 export WINEPREFIX=$PWD/$build/_wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 # One Wine server and its services for all test programs, started here with

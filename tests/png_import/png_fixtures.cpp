@@ -5,11 +5,13 @@
 #include <cstring>
 #include <sstream>
 
+#include "png_codec.h"
 #include "support/linked_module.h"
 
 namespace png_test {
 namespace {
 
+#if PNG_REFERENCE_DECODER
 struct Buffer {
     const std::vector<uint8_t> *in = nullptr;
     size_t pos = 0;
@@ -27,6 +29,7 @@ void read_fn(png_structp p, png_bytep data, png_size_t n) {
     std::memcpy(data, b->in->data() + b->pos, n);
     b->pos += n;
 }
+#endif
 
 // Packs the samples of one row the way PNG stores them.
 std::vector<uint8_t> pack_row(const Samples &s, uint32_t y) {
@@ -123,6 +126,7 @@ Samples make_samples(uint32_t width, uint32_t height, int colorType, int bitDept
     return s;
 }
 
+#if PNG_REFERENCE_DECODER
 std::vector<uint8_t> encode(const Samples &s) {
     png_structp p = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(p);
@@ -149,28 +153,69 @@ std::vector<uint8_t> encode(const Samples &s) {
     return b.out;
 }
 
-Expected reference_decode(const std::vector<uint8_t> &file, int32_t imageIndex) {
-    Expected e;
+// libpng's decoding: rows deinterlaced, no transformations.
+static bool raw_decode(const std::vector<uint8_t> &file, png_codec::Raw *raw) {
     png_structp p = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(p);
     Buffer b;
     b.in = &file;
-    std::vector<std::vector<uint8_t>> rows;
     std::vector<png_bytep> pointers;
     if (setjmp(png_jmpbuf(p))) {
         png_destroy_read_struct(&p, &info, nullptr);
-        return Expected{};
+        return false;
     }
     png_set_read_fn(p, &b, read_fn);
     png_set_crc_action(p, PNG_CRC_ERROR_QUIT, PNG_CRC_ERROR_QUIT);
     png_read_info(p, info);
     png_set_interlace_handling(p);
     png_read_update_info(p, info);
-    const uint32_t w = png_get_image_width(p, info), h = png_get_image_height(p, info);
-    const int type = png_get_color_type(p, info), depth = png_get_bit_depth(p, info);
-    rows.assign(h, std::vector<uint8_t>(png_get_rowbytes(p, info)));
-    for (auto &r : rows) pointers.push_back(r.data());
+    raw->width = png_get_image_width(p, info);
+    raw->height = png_get_image_height(p, info);
+    raw->colorType = png_get_color_type(p, info);
+    raw->bitDepth = png_get_bit_depth(p, info);
+    raw->interlace = png_get_interlace_type(p, info) == PNG_INTERLACE_ADAM7;
+    raw->rows.assign(raw->height, std::vector<uint8_t>(png_get_rowbytes(p, info)));
+    for (auto &r : raw->rows) pointers.push_back(r.data());
     png_read_image(p, pointers.data());
+    png_colorp plte = nullptr;
+    int count = 0;
+    if (raw->colorType == PNG_COLOR_TYPE_PALETTE && png_get_PLTE(p, info, &plte, &count))
+        for (int i = 0; i < count; ++i)
+            raw->palette.insert(raw->palette.end(), {plte[i].red, plte[i].green, plte[i].blue});
+    png_destroy_read_struct(&p, &info, nullptr);
+    return true;
+}
+#endif
+
+std::vector<uint8_t> codec_encode(const Samples &s) {
+    png_codec::Raw raw;
+    raw.width = s.width;
+    raw.height = s.height;
+    raw.colorType = s.colorType;
+    raw.bitDepth = s.bitDepth;
+    raw.interlace = s.interlace;
+    for (const png_color &c : s.palette)
+        raw.palette.insert(raw.palette.end(), {c.red, c.green, c.blue});
+    for (uint32_t y = 0; y < s.height; ++y) raw.rows.push_back(pack_row(s, y));
+    return png_codec::write(raw, s.filters);
+}
+
+#if !PNG_REFERENCE_DECODER
+std::vector<uint8_t> encode(const Samples &s) {
+    return codec_encode(s);
+}
+
+static bool raw_decode(const std::vector<uint8_t> &file, png_codec::Raw *raw) {
+    return png_codec::read(file, raw);
+}
+#endif
+
+namespace {
+
+Expected expected_from(const png_codec::Raw &raw, int32_t imageIndex) {
+    Expected e;
+    const uint32_t w = raw.width, h = raw.height;
+    const int type = raw.colorType, depth = raw.bitDepth;
     const bool has_alpha = type & PNG_COLOR_MASK_ALPHA;
     const bool alpha = has_alpha && imageIndex == 2;
     host::Image &img = e.image;
@@ -182,26 +227,35 @@ Expected reference_decode(const std::vector<uint8_t> &file, int32_t imageIndex) 
         : depth == 1                                                                          ? 1
                                                                                               : 4;
     if (type == PNG_COLOR_TYPE_PALETTE) {
-        png_colorp plte = nullptr;
-        int count = 0;
-        png_get_PLTE(p, info, &plte, &count);
-        int n = 1 << depth;
+        const int count = static_cast<int>(raw.palette.size() / 3);
+        const int n = 1 << depth;
         img.palette.assign(3 * n, 0);
         for (int i = 0; i < n && i < count; ++i) {
-            img.palette[3 * i] = plte[i].blue;
-            img.palette[3 * i + 1] = plte[i].green;
-            img.palette[3 * i + 2] = plte[i].red;
+            img.palette[3 * i] = raw.palette[3 * i + 2];
+            img.palette[3 * i + 1] = raw.palette[3 * i + 1];
+            img.palette[3 * i + 2] = raw.palette[3 * i];
         }
     } else if (img.bitsPerPixel != 24) {
         grey_ramp(&img, img.bitsPerPixel == 8 || has_alpha ? 256 : 1 << depth);
     }
     img.allocate();
     for (uint32_t y = 0; y < h; ++y)
-        host_row(rows[y].data(), type, depth, w, alpha, img.bitsPerPixel,
+        host_row(raw.rows[y].data(), type, depth, w, alpha, img.bitsPerPixel,
                  img.row(static_cast<int32_t>(y)));
-    png_destroy_read_struct(&p, &info, nullptr);
     e.ok = true;
     return e;
+}
+
+}  // namespace
+
+Expected reference_decode(const std::vector<uint8_t> &file, int32_t imageIndex) {
+    png_codec::Raw raw;
+    return raw_decode(file, &raw) ? expected_from(raw, imageIndex) : Expected{};
+}
+
+Expected codec_decode(const std::vector<uint8_t> &file, int32_t imageIndex) {
+    png_codec::Raw raw;
+    return png_codec::read(file, &raw) ? expected_from(raw, imageIndex) : Expected{};
 }
 
 std::string compare_images(const host::Image &got, const host::Image &want) {

@@ -1,10 +1,33 @@
 // PNG test files made with libpng, and libpng's decoding of them turned into
-// the rows a host receives, the reference that nobody here wrote.
+// the rows a host receives, the reference that nobody here wrote. Without
+// libpng (the Windows build) png_codec.h writes and reads them instead.
 #pragma once
 
-#include <png.h>
-
 #include <cstdint>
+
+#if PNG_REFERENCE_DECODER
+#include <png.h>
+#else
+// The few libpng names the tests use, with libpng's values.
+#define PNG_COLOR_MASK_ALPHA 4
+#define PNG_COLOR_TYPE_GRAY 0
+#define PNG_COLOR_TYPE_PALETTE 3
+#define PNG_COLOR_TYPE_RGB 2
+#define PNG_COLOR_TYPE_RGB_ALPHA 6
+#define PNG_COLOR_TYPE_GRAY_ALPHA 4
+#define PNG_FILTER_NONE 0x08
+#define PNG_FILTER_SUB 0x10
+#define PNG_FILTER_UP 0x20
+#define PNG_FILTER_AVG 0x40
+#define PNG_FILTER_PAETH 0x80
+#define PNG_ALL_FILTERS 0xF8
+typedef uint8_t png_byte;
+struct png_color {
+    png_byte red, green, blue;
+};
+#endif
+
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -39,6 +62,10 @@ struct Expected {
     host::Image image;
 };
 Expected reference_decode(const std::vector<uint8_t> &file, int32_t imageIndex);
+
+// The same through png_codec, whatever the reference is.
+std::vector<uint8_t> codec_encode(const Samples &s);
+Expected codec_decode(const std::vector<uint8_t> &file, int32_t imageIndex);
 
 // Compares delivered rows with the reference, ignoring the bits after the
 // last pixel of a row; "" when equal, else where they differ.
