@@ -5,6 +5,14 @@
 
 #include <cstdint>
 
+#ifndef PNG_REFERENCE_DECODER
+#ifdef _WIN32
+#define PNG_REFERENCE_DECODER 0
+#else
+#define PNG_REFERENCE_DECODER 1
+#endif
+#endif
+
 #if PNG_REFERENCE_DECODER
 #include <png.h>
 #else
