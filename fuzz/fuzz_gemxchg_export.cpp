@@ -6,8 +6,8 @@
 #include <cstring>
 
 #include "common/module.h"
+#include "fuzz/export_check.h"
 #include "fuzz/fuzz_host.h"
-#include "fuzz/import_capture.h"
 #include "gemimg/format.h"
 
 namespace {
@@ -233,17 +233,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     r.xResolution = q.xResolution;
     r.yResolution = q.yResolution;
     const int32_t ok = host.call(FE_EXPORT);
-    host.check_export_result(ok);
-    const uint32_t refusal = expected_refusal(q, palette);
-    if (refusal) {
-        fuzz::check(!ok && r.errorCode == refusal, "export not refused with the expected code");
-        fuzz::check(host.written() == 0, "refused export wrote bytes");
-    } else if (!ok) {
-        fuzz::check(q.refuseWriteAt > 0, "export failed without a refused write");
-        fuzz::check(r.errorCode == (q.storeCancel ? FERR_CANCELLED : FERR_TRANSFER),
-                    "refused write ended with the wrong code");
-    }
-    fuzz::check(host.call(FE_END_EXPORT) == 1, "end of export failed");
+    fuzz::check_export_end(host, ok, expected_refusal(q, palette),
+                           q.storeCancel ? FERR_CANCELLED : FERR_TRANSFER);
     r.palette = nullptr;
     host.finish_export();
     if (ok) check_round_trip(host, q, palette);

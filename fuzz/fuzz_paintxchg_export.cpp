@@ -8,8 +8,8 @@
 #include <string>
 
 #include "common/module.h"
+#include "fuzz/export_check.h"
 #include "fuzz/fuzz_host.h"
-#include "fuzz/import_capture.h"
 
 namespace {
 
@@ -125,20 +125,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     path_copy.push_back('\0');
     r.filePath = q.hasPath ? path_copy.data() : nullptr;
     const int32_t ok = host.call(FE_EXPORT);
-    host.check_export_result(ok);
-    const uint32_t refusal = expected_refusal(q, title);
-    if (refusal) {
-        fuzz::check(!ok && r.errorCode == refusal, "export not refused with the expected code");
-        fuzz::check(host.written() == 0, "refused export wrote bytes");
-    } else if (!ok) {
-        // The header (write 1) refused is reported as out of memory, a row as
-        // a failed transfer; a cancel stored by the host is not kept.
-        fuzz::check(q.refuseWriteAt > 0 && q.refuseWriteAt <= 721,
-                    "export failed without a refused write");
-        fuzz::check(r.errorCode == (q.refuseWriteAt == 1 ? FERR_NO_MEMORY : FERR_TRANSFER),
-                    "refused write ended with the wrong code");
-    }
-    fuzz::check(host.call(FE_END_EXPORT) == 1, "end of export failed");
+    // The header (write 1) refused is reported as out of memory, a row (up
+    // to write 721) as a failed transfer; a cancel stored by the host is not
+    // kept.
+    const uint32_t write_code = q.refuseWriteAt == 1     ? FERR_NO_MEMORY
+                                : q.refuseWriteAt <= 721 ? FERR_TRANSFER
+                                                         : 0;
+    fuzz::check_export_end(host, ok, expected_refusal(q, title), write_code);
     r.filePath = nullptr;
     host.finish_export();
     if (ok) check_round_trip(host, q, title);

@@ -1,6 +1,6 @@
-// Reads a file back through a module's own importer and keeps what it
-// delivers (description, palette, rows), so that an export target can compare
-// the written file with the pixels it handed over.
+// Checks for the export targets: how an export ended, and the written file
+// read back through the module's own importer (description, palette, rows),
+// so that a target can compare it with the pixels it handed over.
 #pragma once
 
 #include <cstdint>
@@ -73,6 +73,23 @@ inline Imported import_back(FilterEntryProc entry, const std::vector<uint8_t> &f
     flt::release_block(&r.comment);
     check(flt::heap_live_blocks() == blocks, "re-import: module heap blocks leaked");
     return out;
+}
+
+// Checks how FE_EXPORT ended, then ends the export. `refusal` is the code the
+// record's fields call for (0 when they are fine), which must come before any
+// byte is written; any other failure needs a refused write and must carry
+// `write_code`.
+inline void check_export_end(Host &host, int32_t ok, uint32_t refusal, uint32_t write_code) {
+    const FilterRecord &r = host.record();
+    host.check_export_result(ok);
+    if (refusal) {
+        check(!ok && r.errorCode == refusal, "export not refused with the expected code");
+        check(host.written() == 0, "refused export wrote bytes");
+    } else if (!ok) {
+        check(host.refuseWriteAt > 0, "export failed without a refused write");
+        check(r.errorCode == write_code, "refused write ended with the wrong code");
+    }
+    check(host.call(FE_END_EXPORT) == 1, "end of export failed");
 }
 
 // Pixel x of a row at 1, 4, 8 or 24 bits (24: blue | green << 8 | red << 16).
