@@ -50,7 +50,7 @@ def main():
     write_seed(gem, "eight", noise + gem_tail(8, 17, 9, RAMP, 256, res=(11811024, 3780000)))
     write_seed(gem, "eight_bad", b"\x07\x01\x02\x03" + noise + gem_tail(8, 17, 9, RAMP_OFF, 256))
     write_seed(gem, "rgb", noise + runs + gem_tail(24, 14, 8, res=(1, -5)))
-    write_seed(gem, "rgb_groups", bytes(3 * 14) + gem_tail(24, 14, 300))
+    write_seed(gem, "rgb_groups", bytes(3 * 14) + gem_tail(24, 14, 300, raw_size=True))
     write_seed(gem, "refuse_cancel", runs + gem_tail(1, 37, 23, refuse=3, cancel=True))
     write_seed(gem, "refuse_header", noise + gem_tail(8, 9, 9, refuse=1))
     write_seed(gem, "depth16", noise + gem_tail(16, 9, 9))

@@ -27,6 +27,23 @@ def dib(width, height, bits, pixels, compression=0, colours=0, masks=None, ppm=(
     return head + table + pixels
 
 
+def core_dib(width, height, bits, pixels):
+    """A packed DIB with the old 12-byte header and 3-byte colour entries."""
+    table = b"".join(bytes([(29 * i) & 255, (7 * i) & 255, (151 * i) & 255])
+                     for i in range(1 << bits))
+    return struct.pack("<IHHHH", 12, width, height, 1, bits) + table + pixels
+
+
+def long_dib(width, height, pixels, masks):
+    """A 32-bit bit-field DIB with a 124-byte header: the masks sit in the
+    header, the pixels follow it."""
+    head = bytearray(124)
+    head[0:40] = struct.pack("<IiiHHIIiiII", 124, width, height, 1, 32, 3, len(pixels), 0, 0,
+                             0, 0)
+    head[40:52] = struct.pack("<3I", *masks)
+    return bytes(head) + pixels
+
+
 def plain_rows(width, height, bits, rng):
     stride = (width * bits + 31) // 32 * 4
     return bytes(rng.randrange(256) for _ in range(stride * abs(height)))
@@ -172,7 +189,9 @@ def main():
     r4 = dib(10, 5, 4, rle4(10, 5, rng), compression=2)
     f16 = dib(6, 4, 16, plain_rows(6, 4, 16, rng), 3, masks=(0xF800, 0x07E0, 0x001F))
     f32 = dib(5, 3, 32, plain_rows(5, 3, 32, rng), 3, masks=(0xFF0000, 0xFF00, 0xFF))
-    everything = [b1, b4, b8, b24, r8, r4, f16, f32]
+    core8 = core_dib(6, 3, 8, plain_rows(6, 3, 8, rng))
+    long32 = long_dib(4, 3, plain_rows(4, 3, 32, rng), (0xFF0000, 0xFF00, 0xFF))
+    everything = [b1, b4, b8, b24, r8, r4, f16, f32, core8, long32]
     files = {
         "ne": ne(everything),
         "ne_rle": ne([r8, r4], shift=0),
@@ -183,7 +202,7 @@ def main():
     }
     for name, data in files.items():
         write_seed(out, name, data + import_tail())
-    for index in range(2, 9):
+    for index in range(2, 11):
         write_seed(out, f"ne_index{index}", files["ne"] + import_tail(index=index))
         write_seed(out, f"pe_index{index}_crop",
                    files["pe"] + import_tail(index=index, region=(2, 1, 5, 3)))
@@ -191,7 +210,7 @@ def main():
                    files["pe"] + import_tail(index=index, fit=True, region=(0, 0, 9, 1)))
     write_seed(out, "ne_rle_fit800", files["ne_rle"] + import_tail(fit800=True, index=2,
                                                                     region=(3, 3, 20, 12)))
-    write_seed(out, "ne_index_past", files["ne"] + import_tail(index=9))
+    write_seed(out, "ne_index_past", files["ne"] + import_tail(index=11))
     write_seed(out, "pe_refuse_row", files["pe"] + import_tail(index=3, refuse_row=2, cancel=True))
     write_seed(out, "pe_cut", files["pe"][:700] + import_tail(index=6))
     real = os.environ.get("RSRC_REAL_DLL")
