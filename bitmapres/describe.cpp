@@ -36,8 +36,8 @@ uint32_t parse(FilterRecord *record, DibInfo *info, uint8_t **palette) {
     if (where.count > 0) record->imageCount = where.count;
     if (e) return e;
     if ((e = parse_dib(data, size, where.offset, info))) return e;
-    if (info->colors > 0) {
-        *palette = flt::heap_new_array<uint8_t>(static_cast<size_t>(info->colors) * 3);
+    if (info->paletteEntries > 0) {
+        *palette = flt::heap_new_array<uint8_t>(static_cast<size_t>(info->paletteEntries) * 3);
         if (!*palette) return FERR_NO_MEMORY;
         copy_palette(data, *info, *palette);
     }
@@ -63,7 +63,7 @@ bool parse_and_describe(FilterRecord *record, DibInfo *info) {
     record->linkedCount = 0;
     record->xResolution = resolution(info->xPelsPerMeter, true);
     record->yResolution = resolution(info->yPelsPerMeter, false);
-    record->paletteCount = info->colors;
+    record->paletteCount = info->paletteEntries;
     flt::replace_block(&record->palette, palette);
     if (!flt::replace_compression_name(&record->compressionName, 260)) {
         record->errorCode = FERR_NO_MEMORY;

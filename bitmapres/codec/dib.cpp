@@ -1,5 +1,7 @@
 #include "codec/dib.h"
 
+#include <algorithm>
+
 #include "common/byte_reader.h"
 #include "common/checked.h"
 #include "common/filter.h"
@@ -85,6 +87,10 @@ uint32_t parse_dib(const uint8_t *data, size_t size, size_t offset, DibInfo *inf
         if (used == 0) used = 1u << info->bitCount;
         if (used > size) return FERR_CORRUPT;
         info->colors = static_cast<int32_t>(used);
+        // A table longer than the pixel values can reach is skipped whole,
+        // but only the entries a pixel can name reach the host, which holds
+        // no more than 256.
+        info->paletteEntries = static_cast<int32_t>(std::min(used, 1u << info->bitCount));
     }
     const uint64_t table_bytes = uint64_t{info->entrySize} * static_cast<uint32_t>(info->colors);
     if (!has(size, table, table_bytes)) return FERR_CORRUPT;
@@ -100,7 +106,7 @@ uint32_t parse_dib(const uint8_t *data, size_t size, size_t offset, DibInfo *inf
 
 void copy_palette(const uint8_t *data, const DibInfo &info, uint8_t *out) {
     const uint8_t *entry = data + info.paletteOffset;
-    for (int32_t i = 0; i < info.colors; ++i, entry += info.entrySize, out += 3) {
+    for (int32_t i = 0; i < info.paletteEntries; ++i, entry += info.entrySize, out += 3) {
         out[0] = entry[0];
         out[1] = entry[1];
         out[2] = entry[2];

@@ -17,12 +17,13 @@ struct DibInfo {
     uint32_t compression = 0;
     int32_t xPelsPerMeter = 0;
     int32_t yPelsPerMeter = 0;
-    int32_t colors = 0;        // colour table entries taken from the file
-    uint32_t entrySize = 4;    // bytes per colour table entry (3 in the core header)
-    size_t paletteOffset = 0;  // file offset of the colour table
-    size_t pixelOffset = 0;    // file offset of the pixel data
-    uint32_t masks[3] = {};    // red, green, blue, as stored
-    int64_t imageSize = 0;     // padded output rows x height
+    int32_t colors = 0;          // colour table entries in the file
+    int32_t paletteEntries = 0;  // of those, the ones handed to the host
+    uint32_t entrySize = 4;      // bytes per colour table entry (3 in the core header)
+    size_t paletteOffset = 0;    // file offset of the colour table
+    size_t pixelOffset = 0;      // file offset of the pixel data
+    uint32_t masks[3] = {};      // red, green, blue, as stored
+    int64_t imageSize = 0;       // padded output rows x height
 };
 
 // Parses the bitmap at `offset`. Returns 0, FERR_UNSUPPORTED (a combination of
@@ -31,7 +32,7 @@ struct DibInfo {
 // pixels that the data cannot hold).
 uint32_t parse_dib(const uint8_t *data, size_t size, size_t offset, DibInfo *info);
 
-// Copies the colour table as info.colors entries of blue, green, red into out.
+// Copies the colour table as info.paletteEntries entries of blue, green, red into out.
 void copy_palette(const uint8_t *data, const DibInfo &info, uint8_t *out);
 
 // Bit-field masks shifted up until their top bit is set, with the shifts.

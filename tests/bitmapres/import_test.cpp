@@ -2,6 +2,7 @@
 // description, whole, cropped and fitted delivery, and the operation table.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -391,18 +392,29 @@ TEST(Import, Resolution) {
     EXPECT_EQ(h.record().yResolution, 2835000);
 }
 
+// The colour table holds colours-used entries; the host gets at most one entry
+// per pixel value, and the pixels follow the whole table.
 TEST(Import, ColourTableOfColorsUsed) {
-    fx::Bitmap im = fx::pattern(6, 3, 8, 9);
-    for (auto &p : im.pixels) p %= 5;
-    fx::DibOptions o;
-    o.colorsUsed = 5;
-    fx::Harness h;
-    h.set_file(in_ne(fx::make_dib(im, o)));
-    ASSERT_TRUE(h.import_image());
-    EXPECT_EQ(h.record().paletteCount, 5);
-    EXPECT_EQ(Bytes(h.record().palette, h.record().palette + 15),
-              Bytes(im.palette.begin(), im.palette.begin() + 15));
-    expect_pixels(h, im, o);
+    const struct {
+        int32_t bits;
+        uint32_t used;
+        int32_t entries;
+    } cases[] = {{8, 5, 5}, {8, 300, 256}, {4, 20, 16}, {1, 3, 2}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.used);
+        fx::Bitmap im = fx::pattern(6, 3, c.bits, 9);
+        for (auto &p : im.pixels) p %= std::min<uint32_t>(c.used, 1u << c.bits);
+        fx::DibOptions o;
+        o.colorsUsed = c.used;
+        fx::Harness h;
+        h.set_file(in_ne(fx::make_dib(im, o)));
+        ASSERT_TRUE(h.import_image());
+        EXPECT_EQ(h.record().paletteCount, c.entries);
+        const size_t n = 3 * static_cast<size_t>(c.entries);
+        EXPECT_EQ(Bytes(h.record().palette, h.record().palette + n),
+                  Bytes(im.palette.begin(), im.palette.begin() + n));
+        expect_pixels(h, im, o);
+    }
 }
 
 // The old 12-byte header and the longer later headers: pixels follow the
