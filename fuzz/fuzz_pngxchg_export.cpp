@@ -31,7 +31,7 @@ namespace {
 //             0x40 no palette at all
 //             0x80 the first FE_EXPORT names plane `badIndex` instead of 1
 //   depth     low 3 bits: 1, 4, 8, 24, 1, 4, 8, or the byte itself
-//   width, height  int16 (above 256: taken modulo 257)
+//   width, height  int16 (above 128: taken modulo 129, for fast runs)
 //   palette   count (uint16, 0..511), kind (0 input bytes, 1 grey ramp of
 //             the depth, 2 grey levels from the input, 3 ramp with one
 //             coloured entry)
@@ -49,7 +49,7 @@ struct Request {
 };
 
 int32_t small_size(int16_t v) {
-    return v > 256 ? v % 257 : v;
+    return v > 128 ? v % 129 : v;
 }
 
 Request read_request(fuzz::Tail &t) {

@@ -56,7 +56,7 @@ def main():
     seed(outdir, "negative_size", px, 0, 24, -3, 4)
     seed(outdir, "odd_resolution", px, COMMENT, 24, 2, 2, res=(-1999, 999), comment=0)
     big = [rnd.randrange(256) for _ in range(9000)]
-    seed(outdir, "two_idat", big, 0, 24, 200, 60)
+    seed(outdir, "two_idat", big, 0, 24, 128, 60)
 
 
 main()
