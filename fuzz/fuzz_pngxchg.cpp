@@ -3,10 +3,15 @@
 // FE_END_IMPORT. Before that the file's description is checked on its own
 // record for both planes, re-derived from one identification.
 //
+// A crop is checked against the whole image imported on a record of its own:
+// every delivered pixel must be the one at its place in the whole image.
+//
 // Parameter block: the import block of fuzz/fuzz_host.h, then one byte n:
 // when nonzero the n-th module heap request of the import fails (bit 0x80:
 // every request from the (n & 0x7F)-th on).
+#include <algorithm>
 #include <cstring>
+#include <map>
 
 #include "common/heap.h"
 #include "common/module.h"
@@ -87,6 +92,78 @@ void describe_both_planes(const std::vector<uint8_t> &file, int32_t index) {
     fuzz::check(flt::heap_live_blocks() == before, "module heap blocks leaked by identify");
 }
 
+// The rows one import delivered, by y.
+struct Rows {
+    const FilterRecord *record = nullptr;
+    int32_t bitsPerPixel = 0;
+    std::map<int32_t, std::vector<uint8_t>> byY;
+};
+Rows *g_rows = nullptr;
+
+int32_t FE_CDECL keep_row(const void *data, int32_t y, int32_t x, int32_t rowCount, int32_t width,
+                          int32_t byteCount, int32_t percent, uint32_t) {
+    if (data == g_rows->record && width == 0 && byteCount == 0) {
+        g_rows->bitsPerPixel = g_rows->record->bitsPerPixel;
+        return 1;
+    }
+    const uint8_t *b = static_cast<const uint8_t *>(data);
+    g_rows->byY[y].assign(b, b + byteCount);
+    return 1;
+}
+
+// Imports on a fresh record with `region` (no fit); false when it fails.
+bool import_rows(const std::vector<uint8_t> &file, int32_t index, const FilterRect &region,
+                 Rows *rows, int32_t *width, int32_t *height) {
+    std::vector<uint8_t> storage(sizeof(FilterRecord) + 256, 0);
+    FilterRecord &r = *reinterpret_cast<FilterRecord *>(storage.data());
+    r.fileData = file.data();
+    r.fileSize = static_cast<uint32_t>(file.size());
+    r.imageIndex = index;
+    r.region = region;
+    r.dataProc = keep_row;
+    rows->record = &r;
+    g_rows = rows;
+    const bool ok = FilterEntry(FE_IMPORT, &r) == 1;
+    *width = r.width;
+    *height = r.height;
+    FilterEntry(FE_END_IMPORT, &r);
+    release_description(r);
+    return ok;
+}
+
+unsigned pixel(const std::vector<uint8_t> &row, int64_t x, int32_t bpp) {
+    if (bpp >= 8) {
+        unsigned v = 0;
+        for (int32_t b = 0; b < bpp / 8; ++b) v = v << 8 | row[x * (bpp / 8) + b];
+        return v;
+    }
+    const int64_t bit = x * bpp;
+    return row[bit / 8] >> (8 - bpp - bit % 8) & ((1u << bpp) - 1);
+}
+
+void check_crop_against_whole(const std::vector<uint8_t> &file, const fuzz::ImportRequest &q) {
+    const FilterRect &g = q.region;
+    if ((q.requestFlags & FRI_FIT_MASK) || (!g.left && !g.top && !g.right && !g.bottom)) return;
+    Rows whole, crop;
+    int32_t w = 0, h = 0;
+    if (!import_rows(file, q.imageIndex, FilterRect{}, &whole, &w, &h)) return;
+    if (!import_rows(file, q.imageIndex, g, &crop, &w, &h)) return;
+    const int32_t left = std::max(g.left, 0), top = std::max(g.top, 0);
+    const int32_t right = std::min(g.right, w - 1), bottom = std::min(g.bottom, h - 1);
+    const int32_t rows = bottom - top + 1, bpp = crop.bitsPerPixel;
+    for (const auto &[y, row] : crop.byY) {
+        fuzz::check(y >= 0 && y < rows, "crop row outside the region");
+        const auto source = whole.byY.find(h - 1 - (top + rows - 1 - y));
+        fuzz::check(source != whole.byY.end(), "crop delivered a row the whole image lacks");
+        fuzz::check(row.size() * 8 >= static_cast<size_t>(right - left + 1) * bpp &&
+                        source->second.size() * 8 >= static_cast<size_t>(w) * bpp,
+                    "row shorter than its pixels");
+        for (int32_t x = 0; x <= right - left; ++x)
+            fuzz::check(pixel(row, x, bpp) == pixel(source->second, left + x, bpp),
+                        "crop pixel differs from the whole image");
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
@@ -95,6 +172,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const uint8_t heap_fail = tail.u8();
     const std::vector<uint8_t> file = fuzz::exact_copy(tail.data(), tail.remaining());
     describe_both_planes(file, request.imageIndex);
+    check_crop_against_whole(file, request);
     static fuzz::Host host(FilterEntry);
     // A PNG stream may end before the last row; the rows that came stand.
     host.topRowsSucceed = true;
