@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "common/library_link.h"
 #include "common/module_strings.h"
 #include "common/platform.h"
 
@@ -12,6 +13,18 @@ namespace {
 // Stands in for the instance handle: any address unique to this module.
 char g_instance_anchor;
 void *g_instance = nullptr;
+
+struct LinkedLibrary {
+    const char *path;
+    const char *symbol;
+    void *address;
+    int loads;
+};
+LinkedLibrary g_linked = {nullptr, nullptr, nullptr, 0};
+
+bool is_linked(const void *library) {
+    return g_linked.path && library == &g_linked;
+}
 }  // namespace
 
 void *platform_heap_alloc(size_t size) {
@@ -45,15 +58,35 @@ int platform_load_string(uint32_t id, char *buffer, int size) {
     return 0;
 }
 
+void library_link(const char *path, const char *symbol, void *address) {
+    g_linked = {path, symbol, address, 0};
+}
+
+int library_link_loads() {
+    return g_linked.loads;
+}
+
 void *platform_library_load(const char *path) {
-    return path ? dlopen(path, RTLD_NOW | RTLD_LOCAL) : nullptr;
+    if (!path) return nullptr;
+    if (g_linked.path && std::strcmp(path, g_linked.path) == 0) {
+        ++g_linked.loads;
+        return &g_linked;
+    }
+    return dlopen(path, RTLD_NOW | RTLD_LOCAL);
 }
 
 void *platform_library_symbol(void *library, const char *name) {
-    return library && name ? dlsym(library, name) : nullptr;
+    if (!library || !name) return nullptr;
+    if (is_linked(library))
+        return std::strcmp(name, g_linked.symbol) == 0 ? g_linked.address : nullptr;
+    return dlsym(library, name);
 }
 
 void platform_library_free(void *library) {
+    if (is_linked(library)) {
+        --g_linked.loads;
+        return;
+    }
     if (library) dlclose(library);
 }
 

@@ -7,7 +7,8 @@ set(FILTERS_FUZZ_TARGETS
   fuzz_gemxchg_export gemxchg_core
   fuzz_rsrcxchg rsrcxchg_core
   fuzz_pngxchg pngxchg_core
-  fuzz_pngxchg_export pngxchg_core)
+  fuzz_pngxchg_export pngxchg_core
+  fuzz_plughost plughost_core)
 
 # Calls add_one(<target> <core> <sources...>) for every target.
 macro(filters_for_each_fuzz_target add_one)

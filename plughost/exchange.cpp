@@ -53,16 +53,23 @@ void SwapRedBlue(uint8_t *row, int32_t pixels) {
 // Rows go to the host in the byte count of the host's row (the plug-in's row
 // distance may include padding). RGB rows are converted to the host's order
 // in a copy, so that the plug-in's buffer stays as the plug-in left it.
+// Outside FE_IMPORT's row loop (identify, the finish selector, an import
+// whose header call was refused) the host takes no rows, so none move.
 int16_t PI_CDECL ReadExchange() {
     FormatRecord *format = CurrentFormat();
     FilterRecord *record = CurrentFilter();
-    if (!format || !record) return formatBadParameters;
+    if (!format || !record || !RowLedger() || RowLedgerHeight() != record->height)
+        return formatBadParameters;
     // Once the host refused a row it is not asked again in this import.
     if (LastExchangeOutcome().refused)
         return record->errorCode == FERR_CANCELLED ? kHostCancelled : kHostRefused;
     uint64_t need = flt::row_bytes(record->width, record->bitsPerPixel);
     if (!RowsFit(format, record, need) || need > INT32_MAX) return Decline(FERR_PLUGIN);
     int rows = format->theRect.bottom - format->theRect.top;
+    // A row the host already has would arrive twice: the request is declined
+    // before any of its rows moves.
+    for (int i = 0; i < rows; ++i)
+        if (RowLedger()[record->height - format->theRect.top - i - 1]) return Decline(FERR_PLUGIN);
     bool swap = SwapsRedBlue(format, record->bitsPerPixel);
     flt::HeapBlock copy;
     if (swap && rows > 0) {
@@ -86,6 +93,7 @@ int16_t PI_CDECL ReadExchange() {
             NoteRefusal();
             return record->errorCode == FERR_CANCELLED ? kHostCancelled : kHostRefused;
         }
+        MarkRow(y);
     }
     return 0;
 }

@@ -3,6 +3,7 @@
 #include <initializer_list>
 
 #include "common/delivery.h"
+#include "common/heap.h"
 #include "common/record_blocks.h"
 #include "context.h"
 #include "record.h"
@@ -59,6 +60,23 @@ uint32_t ExchangeFailure(const FilterRecord *record, const ExchangeOutcome &outc
     return outcome.fault;
 }
 
+// Runs selector 3 until the plug-in is done, with a ledger of the rows open;
+// returns the last result and leaves in `*complete` whether every row went
+// to the host.
+int16_t ReadRows(PluginBinding *binding, uint8_t *ledger, int32_t height, bool *complete) {
+    OpenRowLedger(ledger, height);
+    int16_t result;
+    // A plug-in that keeps asking after plughost declined its rows would
+    // otherwise never leave the loop.
+    do {
+        result = CallSelector(binding, formatSelectorReadContinue);
+    } while (binding->record->data && result == 0 && !LastExchangeOutcome().fault &&
+             !LastExchangeOutcome().refused);
+    *complete = AllRowsDelivered();
+    CloseRowLedger();
+    return result;
+}
+
 }  // namespace
 
 int32_t Identify(FilterRecord *record) {
@@ -93,21 +111,21 @@ int32_t Import(FilterRecord *record) {
         if (code != 0) return flt::fail(record, code);
     }
     PluginBinding *binding = context_of(record)->binding;
+    flt::HeapBlock ledger(static_cast<size_t>(record->height));
+    if (!ledger) return flt::fail(record, FERR_NO_MEMORY);
     if (!flt::call_header(record))
         return flt::fail(record, flt::refusal_code(record, FERR_TRANSFER));
     SetCurrentPair(binding->record, record);
     ResetExchangeOutcome();
-    int16_t result;
-    // A plug-in that keeps asking after plughost declined its rows would
-    // otherwise never leave the loop.
-    do {
-        result = CallSelector(binding, formatSelectorReadContinue);
-    } while (binding->record->data && result == 0 && !LastExchangeOutcome().fault &&
-             !LastExchangeOutcome().refused);
+    bool delivered = false;
+    int16_t result = ReadRows(binding, ledger.get(), record->height, &delivered);
     ExchangeOutcome outcome = LastExchangeOutcome();
     if (outcome.refused || outcome.fault)
         return flt::fail(record, ExchangeFailure(record, outcome));
     if (result != 0) return flt::fail(record, PluginFailure(result));
+    // A plug-in that ends its loop early leaves the host with a partial
+    // image; that is no success.
+    if (!delivered) return flt::fail(record, FERR_PLUGIN);
     return 1;
 }
 

@@ -137,6 +137,9 @@ void FreeFormatRecord(PluginBinding *binding) {
 }
 
 uint32_t PublishImageHeader(FilterRecord *record, const FormatRecord *format) {
+    // An image without pixels is no image: the host would be told to take a
+    // picture of no (or a negative) size.
+    if (format->imageSize.h <= 0 || format->imageSize.v <= 0) return FERR_PLUGIN;
     record->imageCount = 1;
     record->imageIndex = 1;
     record->planeKind = FE_PLANE_IMAGE;

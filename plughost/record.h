@@ -21,7 +21,8 @@ uint32_t BuildFormatRecord(const FilterRecord *record, PluginBinding *binding, C
 void FreeFormatRecord(PluginBinding *binding);
 
 // Record to FilterRecord (import): size, depth, palette by mode, resolution,
-// "Uncompressed". 0, or FERR_NO_MEMORY.
+// "Uncompressed". 0, FERR_NO_MEMORY, or FERR_PLUGIN for an image the plug-in
+// gave no width or height.
 uint32_t PublishImageHeader(FilterRecord *record, const FormatRecord *format);
 // FilterRecord to record (export): size, resolution, mode by depth, colour
 // tables. 0, or FERR_BAD_REQUEST for a depth no mode fits.

@@ -11,6 +11,9 @@ FilterRecord *g_filter = nullptr;
 uint8_t g_abort = 0;
 bool g_host_cancelled = false;
 ExchangeOutcome g_outcome = {false, 0};
+uint8_t *g_ledger = nullptr;
+int32_t g_ledger_height = 0;
+int32_t g_ledger_count = 0;
 
 }  // namespace
 
@@ -54,6 +57,28 @@ void NoteRefusal() {
 }
 void NoteFault(uint32_t code) {
     if (g_outcome.fault == 0) g_outcome.fault = code;
+}
+
+void OpenRowLedger(uint8_t *rows, int32_t height) {
+    g_ledger = rows;
+    g_ledger_height = height;
+    g_ledger_count = 0;
+}
+void CloseRowLedger() {
+    OpenRowLedger(nullptr, 0);
+}
+bool AllRowsDelivered() {
+    return g_ledger_count == g_ledger_height;
+}
+uint8_t *RowLedger() {
+    return g_ledger;
+}
+int32_t RowLedgerHeight() {
+    return g_ledger_height;
+}
+void MarkRow(int32_t y) {
+    g_ledger[y] = 1;
+    ++g_ledger_count;
 }
 
 uint8_t PI_CDECL TestAbort() {

@@ -30,6 +30,13 @@ struct ExchangeOutcome {
 void ResetExchangeOutcome();
 ExchangeOutcome LastExchangeOutcome();
 
+// The rows of the running import, one byte per row of the host's image (the
+// caller's block), set once a row went to the host. Rows move only while a
+// ledger is open: inside FE_IMPORT, after the host accepted the header call.
+void OpenRowLedger(uint8_t *rows, int32_t height);
+void CloseRowLedger();
+bool AllRowsDelivered();
+
 uint8_t PI_CDECL TestAbort();
 void PI_CDECL ReportProgress(int32_t done, int32_t total);
 
@@ -62,5 +69,10 @@ FormatRecord *CurrentFormat();
 FilterRecord *CurrentFilter();
 void NoteRefusal();
 void NoteFault(uint32_t code);
+// The open ledger's block and height (null and 0 when none is open); MarkRow
+// records that row y went to the host.
+uint8_t *RowLedger();
+int32_t RowLedgerHeight();
+void MarkRow(int32_t y);
 
 }  // namespace plug

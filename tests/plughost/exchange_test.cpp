@@ -133,10 +133,11 @@ INSTANTIATE_TEST_SUITE_P(Requests, BadReadTest,
 TEST_F(PlugTest, EmptyRectAndNullDataIsNoRequest) {
     std::vector<int16_t> results;
     std::vector<uint8_t> buffer;
-    deliver_chunks(script, {{2, 0, 2, 0, 0, true}}, &results, &buffer);
+    deliver_chunks(script, {{2, 0, 2, 0, 0, true}, {0, 0, 2, 1, 1}, {2, 0, 3, 1, 1}}, &results,
+                   &buffer);
     describe(plugInModeGrayScale, 1, 3, 8, 1);
     ASSERT_TRUE(session->import_image());
-    EXPECT_EQ(results, (std::vector<int16_t>{0}));
+    EXPECT_EQ(results, (std::vector<int16_t>{0, 0, 0}));
 }
 
 TEST_F(PlugTest, DeclinedPluginThatKeepsAskingLeavesTheLoop) {
@@ -251,3 +252,68 @@ TEST_F(PlugTest, SwapNeedsThreeBytesAPixelWhateverTheHostDepth) {
 }
 
 }  // namespace
+
+struct RowsCase {
+    const char *what;
+    std::vector<Chunk> chunks;
+    bool ok;
+    size_t rows;  // row calls the host saw
+};
+
+class ImportRowsTest : public PlugTest, public ::testing::WithParamInterface<RowsCase> {};
+
+// The import succeeds only when every row of the image reached the host once.
+TEST_P(ImportRowsTest, SucceedsOnlyWithEveryRowOnce) {
+    std::vector<int16_t> results;
+    std::vector<uint8_t> buffer;
+    deliver_chunks(script, GetParam().chunks, &results, &buffer);
+    describe(plugInModeGrayScale, 2, 3, 8, 1);
+    EXPECT_EQ(session->import_image(), GetParam().ok);
+    if (!GetParam().ok) {
+        EXPECT_EQ(record().errorCode, static_cast<uint32_t>(FERR_PLUGIN));
+    }
+    EXPECT_EQ(session->rows().size(), GetParam().rows);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Chunks, ImportRowsTest,
+    ::testing::Values(RowsCase{"bottom_first", {{2, 0, 3, 2, 2}, {0, 0, 2, 2, 2}}, true, 3},
+                      RowsCase{"no_rows", {}, false, 0},
+                      RowsCase{"last_row_missing", {{0, 0, 2, 2, 2}}, false, 2},
+                      RowsCase{"row_twice", {{0, 0, 2, 2, 2}, {1, 0, 3, 2, 2}}, false, 2}),
+    [](const auto &info) { return std::string(info.param.what); });
+
+// Rows the plug-in offers outside FE_IMPORT's row loop (while identifying,
+// or at the finish selector after the host refused the header call) are
+// declined, so the host never sees a row before an accepted header call.
+TEST_F(PlugTest, RowsOutsideTheImportLoopAreDeclined) {
+    std::vector<int16_t> results;
+    static uint8_t buffer[8];
+    describe(plugInModeGrayScale, 2, 1, 8, 1);
+    auto previous = script.action;
+    script.action = [&](int16_t selector, FormatRecord *r, intptr_t *data) {
+        previous(selector, r, data);
+        if (selector != formatSelectorReadStart && selector != formatSelectorReadFinish) return;
+        r->theRect = {0, 0, 1, 2};
+        r->rowBytes = 2;
+        r->data = buffer;
+        results.push_back(r->advanceState());
+    };
+    session->refuse_header = 1;
+    EXPECT_FALSE(session->import_image());
+    EXPECT_EQ(record().errorCode, static_cast<uint32_t>(FERR_TRANSFER));
+    session->end_import();
+    EXPECT_EQ(results, (std::vector<int16_t>{formatBadParameters, formatBadParameters}));
+    EXPECT_TRUE(session->rows().empty());
+}
+
+TEST_F(PlugTest, ImageWithoutPixelsFailsIdentifyAndFinishes) {
+    for (int16_t width : {0, -3, 4}) {
+        script.reset();
+        describe(plugInModeRGBColor, width, width == 4 ? 0 : 2, 8, 3);
+        EXPECT_FALSE(session->identify()) << width;
+        EXPECT_EQ(record().errorCode, static_cast<uint32_t>(FERR_PLUGIN));
+        EXPECT_EQ(script.selectors(), (std::vector<int>{17, 1, 2, 4}));
+        EXPECT_EQ(record().filterState, nullptr);
+    }
+}

@@ -69,6 +69,7 @@ bool PlugTest::loaded(const char *path) {
 
 void PlugTest::describe(int16_t mode, int16_t width, int16_t height, int16_t depth,
                         int16_t planes) {
+    script.default_image = false;
     auto previous = script.action;
     script.action = [=](int16_t selector, FormatRecord *r, intptr_t *data) {
         if (selector == formatSelectorReadStart) {

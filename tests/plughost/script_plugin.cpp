@@ -24,13 +24,28 @@ ScriptState *script() {
 }
 #endif
 
+void DefaultImage(ScriptState *s, int16_t selector, FormatRecord *record) {
+    if (selector == formatSelectorReadStart) record->imageSize = {1, 1};
+    if (selector != formatSelectorReadContinue || s->read_loop_open) return;
+    static uint8_t row[4];
+    record->theRect = {0, 0, 1, 1};
+    record->rowBytes = sizeof row;
+    record->data = row;
+    record->advanceState();
+    record->theRect = {0, 0, 0, 0};
+    record->rowBytes = 0;
+    record->data = nullptr;
+}
+
 void Run(int16_t selector, FormatRecord *record, intptr_t *data, int16_t *result, bool alt) {
     ScriptState *s = script();
     s->calls.push_back({selector, alt});
     s->last_record = record;
     if (selector == formatSelectorReadContinue || selector == formatSelectorWriteContinue)
         record->data = nullptr;
+    if (s->default_image) DefaultImage(s, selector, record);
     if (s->action) s->action(selector, record, data);
+    if (selector == formatSelectorReadContinue) s->read_loop_open = record->data != nullptr;
     auto it = s->results.find(selector);
     *result = it == s->results.end() ? 0 : it->second;
 }

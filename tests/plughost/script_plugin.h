@@ -24,6 +24,11 @@ struct ScriptState {
     // Runs on every call after the defaults; may change the record and data.
     std::function<void(int16_t selector, FormatRecord *record, intptr_t *data)> action;
     FormatRecord *last_record = nullptr;
+    // Until a test describes an image of its own, the plug-in reads a 1 x 1
+    // image: its size set at selector 2, its one row handed over at the first
+    // selector 3 of every import (before the test's action runs).
+    bool default_image = true;
+    bool read_loop_open = false;  // the last selector 3 left data set
 
     void reset() { *this = ScriptState(); }
     std::vector<int> selectors() const {

@@ -1,0 +1,636 @@
+// plughost driven as a host does, with an in-process plug-in whose every
+// answer comes from the input: the result word of each selector, the record
+// fields it sets, and which services it calls how often with which sizes.
+//
+// Input: a flag byte, a heap-failure position, the host's block (the import
+// request of fuzz_host.h, or the export image below), then one step per
+// selector call (see ScriptedPlugin). fuzz/make_plughost_seeds.py writes seeds.
+#include <cstring>
+#include <vector>
+
+#include "common/heap.h"
+#include "common/library_link.h"
+#include "common/module.h"
+#include "format_record.h"
+#include "fuzz/fuzz_host.h"
+
+namespace {
+
+constexpr char kPluginPath[] = "linked:fuzz-plugin";
+constexpr char kEntryName[] = "ENTRYPOINT";
+
+// Flag byte.
+constexpr uint8_t kExport = 0x01;
+constexpr uint8_t kNoPluginPath = 0x02;
+constexpr uint8_t kTwice = 0x04;  // identify twice, or a second FE_EXPORT
+constexpr uint8_t kOptionsFirst = 0x08;
+constexpr uint8_t kNoDialog = 0x10;
+constexpr uint8_t kHeapFailure = 0x20;
+constexpr uint8_t kStoreCancel = 0x40;  // export: refusals store FERR_CANCELLED
+
+// The export block: width, height (i16), depth choice, palette count (u16),
+// palette kind, colour space, x and y resolution (u32), progress call to
+// refuse.
+constexpr size_t kExportBlock = 18;
+constexpr int32_t kDepths[] = {1, 4, 8, 24, 32, 16, 0, 2};
+
+// A bound on the loop selectors, so that a script that never clears `data`
+// ends (a plug-in that never finishes is its own fault, not the host's).
+constexpr int kMaxContinues = 64;
+// The largest row buffer the plug-in allocates for the rows it announces.
+constexpr int64_t kMaxRowBuffer = int64_t{4} << 20;
+
+// Front-to-back reader of the script; reads past the end give 0.
+class Reader {
+  public:
+    Reader() = default;
+    Reader(const uint8_t *data, size_t size) : data_(data), size_(size) {}
+    bool done() const { return pos_ >= size_; }
+    uint8_t u8() { return pos_ < size_ ? data_[pos_++] : 0; }
+    int16_t i16() {
+        uint16_t lo = u8();
+        return static_cast<int16_t>(lo | u8() << 8);
+    }
+    int32_t i32() {
+        uint32_t lo = static_cast<uint16_t>(i16());
+        return static_cast<int32_t>(lo | static_cast<uint32_t>(static_cast<uint16_t>(i16())) << 16);
+    }
+
+  private:
+    const uint8_t *data_ = nullptr;
+    size_t size_ = 0;
+    size_t pos_ = 0;
+};
+
+// Memory the plug-in got from plughost's services, with the procedure that
+// gives it back (the record may be gone when leftovers are collected).
+struct Block {
+    enum Kind { kBuffer, kHandle } kind;
+    void *id;
+    PIFreeBufferProc freeBuffer;
+    PIDisposeHandleProc disposeHandle;
+    int32_t size;  // handles: the size last set
+};
+
+// The selector protocol as the plug-in sees it, and what it holds.
+struct PluginState {
+    Reader script;
+    bool reading = false;  // 17 .. 2 succeeded; open until 4
+    int readStep = 0;      // selectors of the read opening done
+    bool optioning = false;
+    int optionStep = 0;
+    bool writing = false;
+    int writeStep = 0;
+    int continues = 0;
+    std::vector<Block> blocks;
+    int dataBlock = -1;  // index in blocks of the buffer `data` points to
+    void *dataBytes = nullptr;
+    int64_t dataSize = 0;
+};
+
+PluginState g_plugin;
+
+void free_block(const Block &b) {
+    if (b.kind == Block::kBuffer)
+        b.freeBuffer(static_cast<PIBufferID>(b.id));
+    else
+        b.disposeHandle(static_cast<PIHandle>(b.id));
+}
+
+// A well-behaved plug-in gives back all it holds when its phase ends.
+void release_all(FormatRecord *record) {
+    for (const Block &b : g_plugin.blocks) free_block(b);
+    g_plugin.blocks.clear();
+    g_plugin.dataBlock = -1;
+    g_plugin.dataBytes = nullptr;
+    g_plugin.dataSize = 0;
+    if (record) record->data = nullptr;
+}
+
+int newest_scratch() {
+    for (int i = static_cast<int>(g_plugin.blocks.size()) - 1; i >= 0; --i)
+        if (i != g_plugin.dataBlock) return i;
+    return -1;
+}
+
+void drop_block(int index) {
+    free_block(g_plugin.blocks[index]);
+    g_plugin.blocks.erase(g_plugin.blocks.begin() + index);
+    if (g_plugin.dataBlock > index) --g_plugin.dataBlock;
+}
+
+int32_t scratch_size(int32_t v) {
+    // Sizes the heap refuses at once stay as they are; others are kept small
+    // so that a run stays fast.
+    if (v < 0 || v >= (1 << 30)) return v;
+    return v & 0xFFFFF;
+}
+
+// The rows theRect announces, rowBytes apart: the buffer `data` must hold.
+int64_t announced_bytes(const FormatRecord *r) {
+    int64_t rows = int64_t{r->theRect.bottom} - r->theRect.top;
+    if (rows <= 0 || r->rowBytes <= 0) return 1;
+    return rows * r->rowBytes;
+}
+
+// Points `data` at a buffer that truly holds the announced rows, from the
+// source the script picks; null when it cannot be had.
+void provide_data(FormatRecord *r, int source) {
+    int64_t need = announced_bytes(r);
+    if (source == 0 && g_plugin.dataBlock >= 0 && g_plugin.dataSize >= need) {
+        r->data = g_plugin.dataBytes;
+        return;
+    }
+    if (g_plugin.dataBlock >= 0) {
+        drop_block(g_plugin.dataBlock);
+        g_plugin.dataBlock = -1;
+    }
+    r->data = nullptr;
+    g_plugin.dataBytes = nullptr;
+    g_plugin.dataSize = 0;
+    if (need > kMaxRowBuffer) return;
+    const int32_t size = static_cast<int32_t>(need);
+    Block b{};
+    void *bytes = nullptr;
+    if (source == 2 || source == 3) {
+        PIHandle h = source == 2 ? r->handleProcs->newProc(size) : r->hostNewHdl(size);
+        if (!h) return;
+        b = {Block::kHandle, h, nullptr, r->handleProcs->disposeProc, size};
+        bytes = r->handleProcs->lockProc(h, 0);
+    } else {
+        PIBufferID id = nullptr;
+        if (r->bufferProcs->allocateProc(size, &id) != 0) return;
+        b = {Block::kBuffer, id, r->bufferProcs->freeProc, nullptr, size};
+        bytes = r->bufferProcs->lockProc(id, 0);
+    }
+    fuzz::check(bytes != nullptr, "plug-in memory locks to null");
+    for (int32_t i = 0; i < size; ++i) static_cast<uint8_t *>(bytes)[i] = static_cast<uint8_t>(i);
+    g_plugin.blocks.push_back(b);
+    g_plugin.dataBlock = static_cast<int>(g_plugin.blocks.size()) - 1;
+    g_plugin.dataBytes = bytes;
+    g_plugin.dataSize = need;
+    r->data = bytes;
+}
+
+void buffer_op(FormatRecord *r, int arg) {
+    BufferProcs *p = r->bufferProcs;
+    switch (arg & 3) {
+        case 0: {
+            PIBufferID id = reinterpret_cast<PIBufferID>(1);
+            int16_t e = p->allocateProc(scratch_size(g_plugin.script.i32()), &id);
+            fuzz::check(e == 0 ? id != nullptr : (e == piMemFullErr && id == nullptr),
+                        "buffer allocate: result and id disagree");
+            if (e == 0) g_plugin.blocks.push_back({Block::kBuffer, id, p->freeProc, nullptr, 0});
+            break;
+        }
+        case 1:
+            for (size_t i = 0; i < g_plugin.blocks.size(); ++i)
+                if (static_cast<int>(i) != g_plugin.dataBlock &&
+                    g_plugin.blocks[i].kind == Block::kBuffer) {
+                    drop_block(static_cast<int>(i));
+                    break;
+                }
+            break;
+        case 2:
+            fuzz::check(p->spaceProc() >= 0, "buffer space below zero");
+            break;
+        default: {
+            int i = newest_scratch();
+            if (i < 0 || g_plugin.blocks[i].kind != Block::kBuffer) break;
+            auto id = static_cast<PIBufferID>(g_plugin.blocks[i].id);
+            fuzz::check(p->lockProc(id, 1) == id, "buffer lock is not the id");
+            p->unlockProc(id);
+        }
+    }
+}
+
+void handle_op(FormatRecord *r, int arg) {
+    HandleProcs *p = r->handleProcs;
+    int i = newest_scratch();
+    Block *b = i >= 0 && g_plugin.blocks[i].kind == Block::kHandle ? &g_plugin.blocks[i] : nullptr;
+    auto h = b ? static_cast<PIHandle>(b->id) : nullptr;
+    switch (arg & 7) {
+        case 0:
+        case 5: {
+            int32_t size = scratch_size(g_plugin.script.i32());
+            PIHandle n = (arg & 7) == 0 ? p->newProc(size) : r->hostNewHdl(size);
+            if (n) {
+                fuzz::check(size >= 0, "handle of a negative size");
+                g_plugin.blocks.push_back({Block::kHandle, n, nullptr, p->disposeProc, size});
+            }
+            break;
+        }
+        case 1: {
+            int32_t size = scratch_size(g_plugin.script.i32());
+            int16_t e = p->setSizeProc(h, size);
+            if (!h) fuzz::check(e == piNullHandleErr, "set size of a null handle");
+            if (b && e == 0) b->size = size;
+            fuzz::check(e == 0 || e == piMemFullErr || e == piNullHandleErr,
+                        "set size: unknown result");
+            break;
+        }
+        case 2:
+            fuzz::check(p->getSizeProc(h) == (b ? b->size : 0), "handle size is not the size set");
+            break;
+        case 3:
+            if (h) fuzz::check(p->lockProc(h, 0) != nullptr, "handle locks to null");
+            p->unlockProc(h);
+            break;
+        case 4:
+        case 6:
+            if (!b) break;
+            b->disposeHandle = (arg & 7) == 4 ? p->disposeProc : r->hostDisposeHdl;
+            drop_block(i);
+            break;
+        default:
+            p->recoverSpaceProc(g_plugin.script.i32());
+    }
+}
+
+void resource_op(FormatRecord *r, int arg) {
+    ResourceProcs *p = r->resourceProcs;
+    uint32_t type = static_cast<uint32_t>(g_plugin.script.i32());
+    int16_t index = g_plugin.script.i16();
+    switch (arg & 3) {
+        case 0:
+            p->countProc(type);
+            break;
+        case 1:
+            // The suite stores nothing, so there is nothing to get back.
+            fuzz::check(p->getProc(type, index) == nullptr, "resource get returned a handle");
+            break;
+        case 2: {
+            int i = newest_scratch();
+            bool handle = i >= 0 && g_plugin.blocks[i].kind == Block::kHandle;
+            p->addProc(type, handle ? static_cast<PIHandle>(g_plugin.blocks[i].id) : nullptr);
+            break;
+        }
+        default:
+            p->deleteProc(type, index);
+    }
+}
+
+void set_field(FormatRecord *r, uint8_t field, int32_t v) {
+    const auto s = static_cast<int16_t>(v);
+    switch (field % 14) {
+        case 0:
+            r->imageMode = s;
+            break;
+        case 1:
+            r->imageSize.v = s;
+            break;
+        case 2:
+            r->imageSize.h = s;
+            break;
+        case 3:
+            r->depth = s;
+            break;
+        case 4:
+            r->planes = s;
+            break;
+        case 5:
+            r->loPlane = s;
+            break;
+        case 6:
+            r->hiPlane = s;
+            break;
+        case 7:
+            r->colBytes = s;
+            break;
+        case 8:
+            r->planeBytes = v;
+            break;
+        case 9:
+            r->planeMap[0] = s;
+            break;
+        case 10:
+            r->imageHRes = v;
+            break;
+        case 11:
+            r->imageVRes = v;
+            break;
+        case 12:
+            r->rowBytes = v;
+            break;
+        default:
+            r->needTranspose = static_cast<uint8_t>(v);
+    }
+}
+
+// Runs the ops of one step; returns the selector's result word.
+int16_t run_ops(FormatRecord *r, int count, int16_t result) {
+    Reader &in = g_plugin.script;
+    for (int k = 0; k < count && !in.done(); ++k) {
+        const uint8_t op = in.u8();
+        const int arg = op >> 4;
+        switch (op & 0x0F) {
+            case 0:  // describe the image
+                r->imageMode = in.i16();
+                r->imageSize.h = in.i16();
+                r->imageSize.v = in.i16();
+                r->depth = in.i16();
+                r->planes = in.i16();
+                r->imageHRes = in.i32();
+                r->imageVRes = in.i32();
+                break;
+            case 1:  // announce rows
+                r->theRect.top = in.i16();
+                r->theRect.left = in.i16();
+                r->theRect.bottom = in.i16();
+                r->theRect.right = in.i16();
+                r->rowBytes = in.i32();
+                break;
+            case 2:  // exchange: data source, pass errors on, twice
+                provide_data(r, arg & 3);
+                for (int n = 0; n < ((arg & 8) ? 2 : 1); ++n) {
+                    int16_t e = r->advanceState();
+                    if (e != 0 && (arg & 4)) result = e;
+                }
+                break;
+            case 3:  // rows ready in `data` (from a source), or no more rows
+                if (arg & 1)
+                    provide_data(r, (arg >> 1) & 3);
+                else
+                    r->data = nullptr;
+                break;
+            case 4: {  // progress, then the abort test
+                int32_t done = in.i32();
+                r->progressProc(done, in.i32());
+                if (r->abortProc() && (arg & 1)) return piUserCanceledErr;
+                break;
+            }
+            case 5:
+                buffer_op(r, arg);
+                break;
+            case 6:
+                handle_op(r, arg);
+                break;
+            case 7:
+                resource_op(r, arg);
+                break;
+            case 8: {  // one colour table entry
+                uint8_t i = in.u8();
+                r->redLUT[i] = in.u8();
+                r->greenLUT[i] = in.u8();
+                r->blueLUT[i] = in.u8();
+                break;
+            }
+            case 9: {
+                uint8_t field = in.u8();
+                set_field(r, field, in.i32());
+                break;
+            }
+            default:
+                return result;
+        }
+    }
+    return result;
+}
+
+int16_t step_result(uint8_t head) {
+    static const int16_t kResults[] = {
+        0, 0, 0, 0, formatCannotRead, formatBadParameters, piUserCanceledErr};
+    return (head & 7) < 7 ? kResults[head & 7] : g_plugin.script.i16();
+}
+
+// Checks that a selector comes in its place in the protocol and keeps track
+// of the phase it opens or closes.
+void check_order(int16_t selector) {
+    PluginState &s = g_plugin;
+    switch (selector) {
+        case formatSelectorFilterFile:
+            fuzz::check(!s.reading && !s.optioning && !s.writing, "file check inside a phase");
+            s.readStep = 1;
+            break;
+        case formatSelectorReadPrepare:
+        case formatSelectorReadStart:
+            fuzz::check(s.readStep == selector, "read opening out of order");
+            ++s.readStep;
+            break;
+        case formatSelectorReadContinue:
+        case formatSelectorReadFinish:
+            fuzz::check(s.reading, "read selector without a started read");
+            break;
+        case formatSelectorOptionsPrepare:
+            fuzz::check(!s.reading && !s.optioning && !s.writing, "options inside a phase");
+            s.optionStep = 1;
+            break;
+        case formatSelectorOptionsStart:
+            fuzz::check(s.optionStep == 1, "options start without prepare");
+            s.optionStep = 2;
+            break;
+        case formatSelectorOptionsFinish:
+            fuzz::check(s.optioning, "options finish without a started dialog");
+            break;
+        case formatSelectorWritePrepare:
+            fuzz::check(!s.reading && !s.optioning && !s.writing, "write inside a phase");
+            s.writeStep = 1;
+            break;
+        case formatSelectorWriteStart:
+            fuzz::check(s.writeStep == 1, "write start without prepare");
+            s.writeStep = 2;
+            break;
+        case formatSelectorWriteContinue:
+        case formatSelectorWriteFinish:
+            fuzz::check(s.writing, "write selector without a started write");
+            break;
+        default:
+            fuzz::check(false, "selector the host never calls");
+    }
+}
+
+// After the selector answered: a phase is open once its start succeeded; a
+// failed opening or a finish ends it, and the plug-in gives back its memory.
+void after_selector(int16_t selector, int16_t result, FormatRecord *r) {
+    PluginState &s = g_plugin;
+    const bool ok = result == 0;
+    switch (selector) {
+        case formatSelectorFilterFile:
+        case formatSelectorReadPrepare:
+            if (!ok) release_all(r);
+            break;
+        case formatSelectorReadStart:
+            s.reading = ok;
+            if (!ok) release_all(r);
+            break;
+        case formatSelectorReadFinish:
+            s.reading = false;
+            s.readStep = 0;
+            release_all(r);
+            break;
+        case formatSelectorOptionsPrepare:
+            if (!ok) release_all(r);
+            break;
+        case formatSelectorOptionsStart:
+            s.optioning = ok;
+            if (!ok) release_all(r);
+            break;
+        case formatSelectorOptionsFinish:
+            s.optioning = false;
+            s.optionStep = 0;
+            release_all(r);
+            break;
+        case formatSelectorWritePrepare:
+            if (!ok) release_all(r);
+            break;
+        case formatSelectorWriteStart:
+            s.writing = ok;
+            if (!ok) release_all(r);
+            break;
+        case formatSelectorWriteFinish:
+            s.writing = false;
+            s.writeStep = 0;
+            release_all(r);
+            break;
+        default:
+            break;
+    }
+}
+
+void PI_CDECL ScriptedPlugin(int16_t selector, FormatRecord *record, intptr_t *data,
+                             int16_t *result) {
+    fuzz::check(flt::library_link_loads() > 0, "plug-in called while not loaded");
+    fuzz::check(record && data && result, "plug-in called without its record");
+    fuzz::check(record->advanceState && record->bufferProcs && record->handleProcs &&
+                    record->resourceProcs && record->abortProc && record->progressProc,
+                "record without its services");
+    check_order(selector);
+    const uint8_t head = g_plugin.script.u8();
+    int16_t r = step_result(head);
+    r = run_ops(record, head >> 3, r);
+    const bool loop =
+        selector == formatSelectorReadContinue || selector == formatSelectorWriteContinue;
+    if (loop && (g_plugin.script.done() || ++g_plugin.continues >= kMaxContinues))
+        record->data = nullptr;
+    *result = r;
+    after_selector(selector, r, record);
+}
+
+// The host's side of plughost's own fields, and the checks of what the
+// shared strict host cannot know: the height of the image, and which depths
+// this host takes.
+struct Session {
+    const char *pluginPath = kPluginPath;
+    bool identifyTwice = false;
+    FilterDataProc hostData = nullptr;
+    std::vector<uint8_t> rowsSeen;
+};
+Session g_session;
+FilterRecord *g_record = nullptr;
+
+int32_t FE_CDECL checking_data(const void *data, int32_t y, int32_t x, int32_t rowCount,
+                               int32_t width, int32_t byteCount, int32_t percent,
+                               uint32_t userData) {
+    FilterRecord *r = g_record;
+    if (data == r && width == 0 && byteCount == 0) {
+        // A host refuses a description whose rows it cannot take.
+        const int32_t bpp = r->bitsPerPixel;
+        if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 24) return 0;
+        if (r->height > 0) g_session.rowsSeen.assign(static_cast<size_t>(r->height), 0);
+    } else if (y >= 0 && static_cast<size_t>(y) < g_session.rowsSeen.size()) {
+        ++g_session.rowsSeen[static_cast<size_t>(y)];
+    } else {
+        fuzz::check(false, "row call outside the image's height");
+    }
+    return g_session.hostData(data, y, x, rowCount, width, byteCount, percent, userData);
+}
+
+int32_t FE_STDCALL hosted_entry(uint32_t operation, FilterRecord *record) {
+    g_record = record;
+    record->pluginPath = const_cast<char *>(g_session.pluginPath);
+    if (operation == FE_IDENTIFY) {
+        int32_t ok = FilterEntry(operation, record);
+        return ok && g_session.identifyTwice ? FilterEntry(operation, record) : ok;
+    }
+    if (operation != FE_IMPORT) return FilterEntry(operation, record);
+    g_session.hostData = record->dataProc;
+    g_session.rowsSeen.clear();
+    record->dataProc = checking_data;
+    int32_t ok = FilterEntry(operation, record);
+    record->dataProc = g_session.hostData;
+    if (ok) {
+        fuzz::check(g_session.rowsSeen.size() == static_cast<size_t>(record->height),
+                    "import succeeded without the header's image");
+        for (uint8_t seen : g_session.rowsSeen)
+            fuzz::check(seen == 1, "import succeeded without every row once");
+    }
+    return ok;
+}
+
+// Export progress: refused at the chosen call.
+int g_progressCalls = 0;
+int g_refuseProgressAt = 0;
+bool g_storeCancel = false;
+int32_t FE_STDCALL export_progress(int32_t percent, uint32_t progressData) {
+    if (++g_progressCalls != g_refuseProgressAt) return 1;
+    if (g_storeCancel) g_record->errorCode = FERR_CANCELLED;
+    return 0;
+}
+
+void run_export(fuzz::Host &host, Reader &in, uint8_t flags) {
+    host.begin_export(nullptr, 0);
+    FilterRecord &r = host.record();
+    r.width = in.i16();
+    r.height = in.i16();
+    r.bitsPerPixel = kDepths[in.u8() & 7];
+    const int count = in.i16() & 0x1FF;
+    const uint8_t kind = in.u8();
+    std::vector<uint8_t> palette(static_cast<size_t>(count) * 3 + 1);
+    for (int i = 0; i < count * 3; ++i)
+        palette[static_cast<size_t>(i)] = static_cast<uint8_t>(kind ? i * kind : i / 3);
+    r.paletteCount = count;
+    r.palette = count ? palette.data() : nullptr;
+    r.colorSpace = (in.u8() & 1) ? 11 : 0;
+    r.xResolution = in.i32();
+    r.yResolution = in.i32();
+    g_progressCalls = 0;
+    g_refuseProgressAt = in.u8();
+    g_storeCancel = (flags & kStoreCancel) != 0;
+    host.storeCancel = g_storeCancel;
+    host.refuseWriteAt = 0;
+    r.hostProgressProc = export_progress;
+    r.requestFlags = (flags & kNoDialog) ? 0x4u : 0u;
+    if (flags & kOptionsFirst) host.check_export_result(host.call(FE_OPTIONS));
+    host.check_export_result(host.call(FE_EXPORT));
+    if (flags & kTwice) host.check_export_result(host.call(FE_EXPORT));
+    host.call(FE_END_EXPORT);
+    r.palette = nullptr;
+    r.paletteCount = 0;
+    host.finish_export();
+}
+
+// What the plug-in may hold once the host ended the session: nothing.
+void check_plugin_released() {
+    fuzz::check(flt::library_link_loads() == 0, "plug-in left loaded");
+    const bool open = g_plugin.reading || g_plugin.optioning || g_plugin.writing;
+    const bool holds = !g_plugin.blocks.empty();
+    release_all(nullptr);
+    fuzz::check(!open, "plug-in's phase never finished");
+    fuzz::check(!holds, "plug-in memory never given back");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+    static fuzz::Host host(hosted_entry);
+    flt::library_link(kPluginPath, kEntryName, reinterpret_cast<void *>(ScriptedPlugin));
+    Reader in(data, size);
+    const uint8_t flags = in.u8();
+    const uint8_t failAt = in.u8();
+    const size_t block = (flags & kExport) ? kExportBlock : fuzz::kImportTail;
+    const size_t front = size < 2 + block ? size : 2 + block;
+    g_plugin = PluginState();
+    g_plugin.script = Reader(data + front, size - front);
+    g_session.pluginPath = (flags & kNoPluginPath) ? nullptr : kPluginPath;
+    g_session.identifyTwice = (flags & kTwice) != 0;
+    if (flags & kHeapFailure) flt::heap_fail_at(failAt ? failAt : 1);
+    if (flags & kExport) {
+        run_export(host, in, flags);
+    } else {
+        fuzz::Tail tail(data + 2, front - 2, fuzz::kImportTail);
+        host.run_import(nullptr, 0, fuzz::read_import_request(tail));
+    }
+    flt::heap_fail_at(0);
+    check_plugin_released();
+    return 0;
+}

@@ -1,0 +1,148 @@
+#!/usr/bin/env python3
+"""Writes the seeds of fuzz_plughost into a directory (default fuzz/corpus/fuzz_plughost).
+
+usage: make_plughost_seeds.py [DIR]
+
+Each seed is the flag byte, the heap-failure position, the host's block and
+the plug-in's script, one step per selector call, as fuzz/fuzz_plughost.cpp
+reads them. The well-behaved seeds describe one image of each mode and hand
+over its rows; the others fail at chosen places.
+"""
+import os
+import struct
+import sys
+
+EXPORT, NO_PATH, TWICE, OPTIONS_FIRST, NO_DIALOG, HEAP_FAILURE, STORE_CANCEL = (
+    0x01, 0x02, 0x04, 0x08, 0x10, 0x20, 0x40)
+CANNOT_READ, BAD_PARAMETERS, USER_CANCELED = 4, 5, 6  # result kinds
+
+
+def step(result=0, *ops):
+    """One selector call: result kind (0 success) and ops."""
+    return bytes([result | len(ops) << 3]) + b"".join(ops)
+
+
+def describe(mode, width, height, depth, planes, res=72 << 16):
+    return bytes([0x00]) + struct.pack("<5h2i", mode, width, height, depth, planes, res, res)
+
+
+def rect(top, left, bottom, right, row_bytes):
+    return bytes([0x01]) + struct.pack("<4hi", top, left, bottom, right, row_bytes)
+
+
+def advance(source=1, pass_error=True, twice=False):
+    return bytes([0x02 | (source | (4 if pass_error else 0) | (8 if twice else 0)) << 4])
+
+
+def no_data():
+    return bytes([0x03])
+
+
+def give_data(source=1):
+    return bytes([0x03 | (1 | source << 1) << 4])
+
+
+def progress(done, total, stop_on_abort=True):
+    return bytes([0x04 | (1 if stop_on_abort else 0) << 4]) + struct.pack("<2i", done, total)
+
+
+def buffer(kind, size=0):
+    return bytes([0x05 | kind << 4]) + (struct.pack("<i", size) if kind == 0 else b"")
+
+
+def handle(kind, size=0):
+    return bytes([0x06 | kind << 4]) + (struct.pack("<i", size) if kind in (0, 1, 5, 7) else b"")
+
+
+def lut(index, r, g, b):
+    return bytes([0x08, index, r, g, b])
+
+
+def import_block(flags=0, index=1, refuse_row=0, refuse_progress=0):
+    return struct.pack("<BbBB4hB", flags, index, refuse_row, refuse_progress, 0, 0, 0, 0, 0)
+
+
+def export_block(width, height, depth_choice, palette=0, kind=0, lab=False,
+                 refuse_progress=0):
+    return struct.pack("<hhBhBBiiB", width, height, depth_choice, palette, kind,
+                       1 if lab else 0, 2834645, 2834645, refuse_progress)
+
+
+def read_script(mode, width, height, depth, planes, extra_start=(), chunks=None,
+                row_bytes=None):
+    """17, 1, 2 (describe), 3 (all rows in chunks), 4."""
+    bpp = depth * planes
+    rb = row_bytes if row_bytes is not None else (width * bpp + 7) // 8
+    chunks = chunks or [(0, height)]
+    ops = []
+    for top, bottom in chunks:
+        ops += [rect(top, 0, bottom, width, rb), advance()]
+    ops.append(no_data())
+    return (step() + step() + step(0, describe(mode, width, height, depth, planes),
+                                   *extra_start) +
+            step(0, progress(1, 2), *ops) + step())
+
+
+def write_script(height, width, row_bytes, options=True):
+    """5, 6, 8 (unless no dialog), 13, 14 (rows), 15 (exchange, done), 16."""
+    s = step() + step() + step() if options else b""
+    return (s + step() + step(0, rect(0, 0, height, width, row_bytes), give_data()) +
+            step(0, advance(0), progress(1, 1), no_data()) + step())
+
+
+def seeds():
+    gray_lut = [lut(i, 255 - i, i, i // 2) for i in (0, 1, 255)]
+    yield "read_bitmap", b"\0\0" + import_block() + read_script(0, 13, 3, 1, 1)
+    yield "read_gray", b"\0\0" + import_block() + read_script(1, 5, 4, 8, 1, chunks=[(0, 2), (2, 4)])
+    yield "read_indexed", b"\0\0" + import_block() + read_script(2, 6, 2, 8, 1, gray_lut)
+    yield "read_indexed4", b"\0\0" + import_block() + read_script(2, 7, 2, 4, 1, gray_lut)
+    yield "read_rgb", b"\0\0" + import_block() + read_script(3, 4, 3, 8, 3, row_bytes=16)
+    yield "read_lab", b"\0\0" + import_block() + read_script(9, 3, 2, 8, 3)
+    yield "read_cmyk", b"\0\0" + import_block() + read_script(4, 3, 2, 8, 4)
+    yield "read_rgb16", b"\0\0" + import_block() + read_script(3, 2, 2, 16, 3)
+    yield "read_no_identify", b"\0\0" + import_block(0x04) + read_script(1, 3, 3, 8, 1)
+    yield "read_twice", bytes([TWICE, 0]) + import_block() + read_script(1, 3, 3, 8, 1)
+    yield "read_cannot_read", b"\0\0" + import_block() + step(CANNOT_READ)
+    yield "read_start_fails", b"\0\0" + import_block() + step() + step() + step(
+        BAD_PARAMETERS, buffer(0, 100), handle(0, 50))
+    yield "read_refuse_header", b"\0\0" + import_block(0x18) + read_script(1, 3, 3, 8, 1)
+    yield "read_refuse_row", b"\0\0" + import_block(0x00, refuse_row=2) + read_script(
+        1, 3, 3, 8, 1)
+    yield "read_cancel_progress", b"\0\0" + import_block(0x08, refuse_progress=1) + read_script(
+        1, 3, 3, 8, 1)
+    yield "read_memory", b"\0\0" + import_block() + step(0, handle(0, 8), handle(1, 64),
+                                                         handle(2), handle(3)) + step(
+        0, buffer(0, 32), buffer(2), buffer(3)) + read_script(1, 2, 2, 8, 1)[2:]
+    yield "read_no_plugin", bytes([NO_PATH, 0]) + import_block() + read_script(1, 3, 3, 8, 1)
+    yield "read_heap_3", bytes([HEAP_FAILURE, 3]) + import_block() + read_script(1, 3, 3, 8, 1)
+
+    yield "write_bitmap", bytes([EXPORT, 0]) + export_block(9, 3, 0) + write_script(3, 9, 2)
+    yield "write_indexed4", bytes([EXPORT, 0]) + export_block(5, 2, 1, 16, 3) + write_script(2, 5, 3)
+    yield "write_gray", bytes([EXPORT, 0]) + export_block(4, 4, 2, 256) + write_script(4, 4, 4)
+    yield "write_indexed8", bytes([EXPORT, 0]) + export_block(4, 2, 2, 16, 7) + write_script(2, 4, 4)
+    yield "write_rgb", bytes([EXPORT, 0]) + export_block(3, 2, 3) + write_script(2, 3, 12)
+    yield "write_lab", bytes([EXPORT, 0]) + export_block(3, 2, 3, lab=True) + write_script(2, 3, 9)
+    yield "write_cmyk", bytes([EXPORT, 0]) + export_block(2, 2, 4) + write_script(2, 2, 8)
+    yield "write_options_twice", bytes([EXPORT | OPTIONS_FIRST | TWICE, 0]) + export_block(
+        3, 2, 3) + write_script(2, 3, 9) + write_script(2, 3, 9, options=False)
+    yield "write_no_dialog", bytes([EXPORT | NO_DIALOG, 0]) + export_block(3, 2, 2) + write_script(
+        2, 3, 3, options=False)
+    yield "write_depth16", bytes([EXPORT, 0]) + export_block(3, 2, 5) + write_script(2, 3, 6)
+    yield "write_continue_fails", bytes([EXPORT, 0]) + export_block(3, 2, 2) + step() * 4 + step(
+        0, rect(0, 0, 2, 3, 3), give_data()) + step(BAD_PARAMETERS, advance(0)) + step()
+    yield "write_cancel_progress", bytes([EXPORT | STORE_CANCEL, 0]) + export_block(
+        3, 2, 2, refuse_progress=1) + step() * 4 + step(0, rect(0, 0, 2, 3, 3), give_data()) + step(
+        0, advance(0), progress(1, 2), no_data()) + step()
+
+
+def main():
+    out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), "corpus",
+                                                              "fuzz_plughost")
+    os.makedirs(out, exist_ok=True)
+    for name, data in seeds():
+        with open(os.path.join(out, name), "wb") as f:
+            f.write(data)
+
+
+if __name__ == "__main__":
+    main()
