@@ -627,7 +627,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (flags & kExport) {
         run_export(host, in, flags);
     } else {
-        fuzz::Tail tail(data + 2, front - 2, fuzz::kImportTail);
+        const size_t skip = front < 2 ? front : 2;
+        fuzz::Tail tail(data + skip, front - skip, fuzz::kImportTail);
         host.run_import(nullptr, 0, fuzz::read_import_request(tail));
     }
     flt::heap_fail_at(0);

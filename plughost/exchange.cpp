@@ -111,7 +111,8 @@ int16_t PI_CDECL WriteExchange() {
     uint64_t need = flt::row_bytes(pixels, record->bitsPerPixel);
     if (swap && need < static_cast<uint64_t>(pixels) * 3) need = static_cast<uint64_t>(pixels) * 3;
     if (!RowsFit(format, record, need)) return Decline(FERR_PLUGIN);
-    int rows = r.bottom - r.top;
+    // Rows without columns hold no bytes: the host is not asked for them.
+    int rows = pixels > 0 ? r.bottom - r.top : 0;
     if (rows > 0 && !record->getRowsProc) return Decline(FERR_TRANSFER);
     for (int i = 0; i < rows; ++i) {
         uint8_t *row = RowAt(format, i);

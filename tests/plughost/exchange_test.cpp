@@ -209,6 +209,18 @@ TEST_F(PlugTest, WriteExchangeKeepsHostOrderWhenThePluginMapsPlanes) {
               std::vector<uint8_t>(image.row(0), image.row(0) + 6));
 }
 
+TEST_F(PlugTest, WriteExchangeWithoutColumnsFetchesNothing) {
+    std::vector<uint8_t> buffer;
+    std::vector<int16_t> results;
+    request_rows(script, {0, 2, 2, 2, 0}, &buffer, &results);
+    record().requestFlags = FRI_NO_DIALOG;
+    host::Image image = rgb_image(3, 2);
+    ASSERT_TRUE(session->export_plane(image, 1, 1));
+    EXPECT_EQ(results, (std::vector<int16_t>{0}));
+    EXPECT_TRUE(session->fetches().empty());
+    EXPECT_EQ(buffer[0], 0xEE);
+}
+
 class BadWriteTest : public PlugTest, public ::testing::WithParamInterface<BadChunk> {};
 
 TEST_P(BadWriteTest, IsDeclinedAndTheExportFails) {
