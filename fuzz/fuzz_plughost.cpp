@@ -38,7 +38,7 @@ constexpr int32_t kDepths[] = {1, 4, 8, 24, 32, 16, 0, 2};
 // ends (a plug-in that never finishes is its own fault, not the host's).
 constexpr int kMaxContinues = 64;
 // The largest row buffer the plug-in allocates for the rows it announces.
-constexpr int64_t kMaxRowBuffer = int64_t{4} << 20;
+constexpr int64_t kMaxRowBuffer = int64_t{1} << 20;
 
 // Front-to-back reader of the script; reads past the end give 0.
 class Reader {
@@ -72,20 +72,47 @@ struct Block {
     int32_t size;  // handles: the size last set
 };
 
+// One phase of the selector protocol: the selectors that open it, each only
+// after the one before succeeded; the phase is open once the last of them
+// succeeded, takes its loop selector while open, and ends at its finish.
+struct Phase {
+    int16_t opening[3];
+    int openingCount;
+    int16_t loop;  // -1: none
+    int16_t finish;
+};
+constexpr Phase kPhases[] = {
+    {{formatSelectorFilterFile, formatSelectorReadPrepare, formatSelectorReadStart},
+     3,
+     formatSelectorReadContinue,
+     formatSelectorReadFinish},
+    {{formatSelectorOptionsPrepare, formatSelectorOptionsStart},
+     2,
+     -1,
+     formatSelectorOptionsFinish},
+    {{formatSelectorWritePrepare, formatSelectorWriteStart},
+     2,
+     formatSelectorWriteContinue,
+     formatSelectorWriteFinish},
+};
+constexpr int kPhaseCount = sizeof kPhases / sizeof kPhases[0];
+
 // The selector protocol as the plug-in sees it, and what it holds.
 struct PluginState {
     Reader script;
-    bool reading = false;  // 17 .. 2 succeeded; open until 4
-    int readStep = 0;      // selectors of the read opening done
-    bool optioning = false;
-    int optionStep = 0;
-    bool writing = false;
-    int writeStep = 0;
+    bool open[kPhaseCount] = {};
+    int step[kPhaseCount] = {};  // opening selectors done
     int continues = 0;
     std::vector<Block> blocks;
     int dataBlock = -1;  // index in blocks of the buffer `data` points to
     void *dataBytes = nullptr;
     int64_t dataSize = 0;
+
+    bool any_open() const {
+        for (bool o : open)
+            if (o) return true;
+        return false;
+    }
 };
 
 PluginState g_plugin;
@@ -164,7 +191,7 @@ void provide_data(FormatRecord *r, int source) {
         bytes = r->bufferProcs->lockProc(id, 0);
     }
     fuzz::check(bytes != nullptr, "plug-in memory locks to null");
-    for (int32_t i = 0; i < size; ++i) static_cast<uint8_t *>(bytes)[i] = static_cast<uint8_t>(i);
+    std::memset(bytes, 0x5A, static_cast<size_t>(size));
     g_plugin.blocks.push_back(b);
     g_plugin.dataBlock = static_cast<int>(g_plugin.blocks.size()) - 1;
     g_plugin.dataBytes = bytes;
@@ -393,98 +420,51 @@ int16_t step_result(uint8_t head) {
     return (head & 7) < 7 ? kResults[head & 7] : g_plugin.script.i16();
 }
 
-// Checks that a selector comes in its place in the protocol and keeps track
-// of the phase it opens or closes.
-void check_order(int16_t selector) {
+// Where a selector stands in the protocol: its phase, and its place in the
+// opening (-1 for the loop selector, -2 for the finish).
+struct Place {
+    int phase;
+    int role;
+};
+
+Place place_of(int16_t selector) {
+    for (int p = 0; p < kPhaseCount; ++p) {
+        const Phase &ph = kPhases[p];
+        for (int i = 0; i < ph.openingCount; ++i)
+            if (ph.opening[i] == selector) return {p, i};
+        if (selector == ph.loop) return {p, -1};
+        if (selector == ph.finish) return {p, -2};
+    }
+    fuzz::check(false, "selector the host never calls");
+    return {0, 0};
+}
+
+// Checks that a selector comes in its place in the protocol.
+void check_order(Place at) {
     PluginState &s = g_plugin;
-    switch (selector) {
-        case formatSelectorFilterFile:
-            fuzz::check(!s.reading && !s.optioning && !s.writing, "file check inside a phase");
-            s.readStep = 1;
-            break;
-        case formatSelectorReadPrepare:
-        case formatSelectorReadStart:
-            fuzz::check(s.readStep == selector, "read opening out of order");
-            ++s.readStep;
-            break;
-        case formatSelectorReadContinue:
-        case formatSelectorReadFinish:
-            fuzz::check(s.reading, "read selector without a started read");
-            break;
-        case formatSelectorOptionsPrepare:
-            fuzz::check(!s.reading && !s.optioning && !s.writing, "options inside a phase");
-            s.optionStep = 1;
-            break;
-        case formatSelectorOptionsStart:
-            fuzz::check(s.optionStep == 1, "options start without prepare");
-            s.optionStep = 2;
-            break;
-        case formatSelectorOptionsFinish:
-            fuzz::check(s.optioning, "options finish without a started dialog");
-            break;
-        case formatSelectorWritePrepare:
-            fuzz::check(!s.reading && !s.optioning && !s.writing, "write inside a phase");
-            s.writeStep = 1;
-            break;
-        case formatSelectorWriteStart:
-            fuzz::check(s.writeStep == 1, "write start without prepare");
-            s.writeStep = 2;
-            break;
-        case formatSelectorWriteContinue:
-        case formatSelectorWriteFinish:
-            fuzz::check(s.writing, "write selector without a started write");
-            break;
-        default:
-            fuzz::check(false, "selector the host never calls");
+    if (at.role == 0) {
+        fuzz::check(!s.any_open(), "phase opened inside another");
+        s.step[at.phase] = 0;
+    } else if (at.role > 0) {
+        fuzz::check(s.step[at.phase] == at.role, "opening selectors out of order");
+    } else {
+        fuzz::check(s.open[at.phase], "loop or finish selector of a phase not open");
     }
 }
 
-// After the selector answered: a phase is open once its start succeeded; a
+// After the selector answered: a phase is open once its opening succeeded; a
 // failed opening or a finish ends it, and the plug-in gives back its memory.
-void after_selector(int16_t selector, int16_t result, FormatRecord *r) {
+void after_selector(Place at, int16_t result, FormatRecord *r) {
     PluginState &s = g_plugin;
-    const bool ok = result == 0;
-    switch (selector) {
-        case formatSelectorFilterFile:
-        case formatSelectorReadPrepare:
-            if (!ok) release_all(r);
-            break;
-        case formatSelectorReadStart:
-            s.reading = ok;
-            if (!ok) release_all(r);
-            break;
-        case formatSelectorReadFinish:
-            s.reading = false;
-            s.readStep = 0;
-            release_all(r);
-            break;
-        case formatSelectorOptionsPrepare:
-            if (!ok) release_all(r);
-            break;
-        case formatSelectorOptionsStart:
-            s.optioning = ok;
-            if (!ok) release_all(r);
-            break;
-        case formatSelectorOptionsFinish:
-            s.optioning = false;
-            s.optionStep = 0;
-            release_all(r);
-            break;
-        case formatSelectorWritePrepare:
-            if (!ok) release_all(r);
-            break;
-        case formatSelectorWriteStart:
-            s.writing = ok;
-            if (!ok) release_all(r);
-            break;
-        case formatSelectorWriteFinish:
-            s.writing = false;
-            s.writeStep = 0;
-            release_all(r);
-            break;
-        default:
-            break;
+    if (at.role == -1) return;
+    if (at.role == -2 || result != 0) {
+        s.open[at.phase] = false;
+        s.step[at.phase] = 0;
+        release_all(r);
+        return;
     }
+    s.step[at.phase] = at.role + 1;
+    if (at.role + 1 == kPhases[at.phase].openingCount) s.open[at.phase] = true;
 }
 
 void PI_CDECL ScriptedPlugin(int16_t selector, FormatRecord *record, intptr_t *data,
@@ -494,7 +474,8 @@ void PI_CDECL ScriptedPlugin(int16_t selector, FormatRecord *record, intptr_t *d
     fuzz::check(record->advanceState && record->bufferProcs && record->handleProcs &&
                     record->resourceProcs && record->abortProc && record->progressProc,
                 "record without its services");
-    check_order(selector);
+    const Place at = place_of(selector);
+    check_order(at);
     const uint8_t head = g_plugin.script.u8();
     int16_t r = step_result(head);
     r = run_ops(record, head >> 3, r);
@@ -503,7 +484,7 @@ void PI_CDECL ScriptedPlugin(int16_t selector, FormatRecord *record, intptr_t *d
     if (loop && (g_plugin.script.done() || ++g_plugin.continues >= kMaxContinues))
         record->data = nullptr;
     *result = r;
-    after_selector(selector, r, record);
+    after_selector(at, r, record);
 }
 
 // The host's side of plughost's own fields, and the checks of what the
@@ -602,7 +583,7 @@ void run_export(fuzz::Host &host, Reader &in, uint8_t flags) {
 // What the plug-in may hold once the host ended the session: nothing.
 void check_plugin_released() {
     fuzz::check(flt::library_link_loads() == 0, "plug-in left loaded");
-    const bool open = g_plugin.reading || g_plugin.optioning || g_plugin.writing;
+    const bool open = g_plugin.any_open();
     const bool holds = !g_plugin.blocks.empty();
     release_all(nullptr);
     fuzz::check(!open, "plug-in's phase never finished");
