@@ -223,6 +223,7 @@ void one_row_at_a_time(int16_t selector, FormatRecord *r, intptr_t *) {
 
 TEST(PlughostSweep, ScriptedPlugin) {
     g_script.reset();
+    g_script.default_image = false;  // the action describes the image
     g_script.action = one_row_at_a_time;
     const std::string file = write_temp("scripted.bin", "anything");
     std::vector<sweep::Case> cases = {
