@@ -1,5 +1,6 @@
 #include "fuzz/fuzz_host.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -355,9 +356,18 @@ void Host::on_get_rows(void *destination, int32_t x, int32_t y, int32_t pixelCou
           "getRowsProc for pixels outside the image");
     const size_t n = row_bytes(pixelCount, r.bitsPerPixel);
     uint8_t *out = static_cast<uint8_t *>(destination);
-    for (size_t i = 0; i < n; ++i)
-        out[i] = pixel_size_ ? pixels_[(static_cast<size_t>(y) * n + i) % pixel_size_]
-                             : static_cast<uint8_t>(i * 37 + y);
+    if (!pixel_size_) {
+        for (size_t i = 0; i < n; ++i) out[i] = static_cast<uint8_t>(i * 37 + y);
+        return;
+    }
+    // Row y starts at byte y * n of the pixels repeated without end.
+    size_t from = static_cast<size_t>(y) * n % pixel_size_;
+    for (size_t done = 0; done < n;) {
+        const size_t chunk = std::min(n - done, pixel_size_ - from);
+        std::memcpy(out + done, pixels_ + from, chunk);
+        done += chunk;
+        from = 0;
+    }
 }
 
 void Host::check_export_result(int32_t result) {
