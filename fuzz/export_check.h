@@ -46,10 +46,8 @@ inline int32_t FE_CDECL on_row(const void *data, int32_t y, int32_t x, int32_t r
 // where it was afterwards.
 inline Imported import_back(FilterEntryProc entry, const std::vector<uint8_t> &file) {
     Imported out;
-    std::vector<uint8_t> storage(sizeof(FilterRecord) + 256, 0);
-    FilterRecord &r = *reinterpret_cast<FilterRecord *>(storage.data());
-    r.fileData = file.empty() ? nullptr : file.data();
-    r.fileSize = static_cast<uint32_t>(file.size());
+    ScratchRecord scratch(file);
+    FilterRecord &r = *scratch;
     r.dataProc = capture_detail::on_row;
     const long blocks = flt::heap_live_blocks();
     capture_detail::target() = &out;

@@ -30,13 +30,10 @@ enum PaletteKind {
     kRampOneOff,
 };
 
-struct Request {
-    int32_t width, height, bits;
-    int32_t paletteCount;
-    PaletteKind kind;
-    bool storeCancel;
-    int refuseWriteAt;
-    int32_t xResolution, yResolution;
+struct Request : fuzz::ExportRequest {
+    int32_t paletteCount = 0;
+    PaletteKind kind = kNone;
+    int32_t xResolution = 0, yResolution = 0;
 };
 
 void put(std::vector<uint8_t> &palette, size_t i, uint8_t red, uint8_t green, uint8_t blue) {
@@ -89,7 +86,7 @@ std::vector<uint8_t> make_palette(const Request &q, const uint8_t *&data, size_t
 }
 
 Request read_request(fuzz::Tail &tail) {
-    Request q{};
+    Request q;
     const uint8_t flags = tail.u8();
     const uint8_t depth = tail.u8();
     static const int32_t kDepths[4] = {1, 4, 8, 24};
@@ -230,13 +227,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const std::vector<uint8_t> pixels = fuzz::exact_copy(front, front_size);
 
     static fuzz::Host host(FilterEntry);
-    host.begin_export(pixels.data(), pixels.size());
-    host.refuseWriteAt = q.refuseWriteAt;
-    host.storeCancel = q.storeCancel;
-    FilterRecord &r = host.record();
-    r.width = q.width;
-    r.height = q.height;
-    r.bitsPerPixel = q.bits;
+    FilterRecord &r = host.begin_export(pixels.data(), pixels.size(), q);
     r.paletteCount = q.paletteCount;
     r.palette = q.paletteCount ? palette.data() : nullptr;
     r.xResolution = q.xResolution;

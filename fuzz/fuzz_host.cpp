@@ -163,6 +163,20 @@ std::vector<uint8_t> exact_copy(const uint8_t *data, size_t size) {
     return std::vector<uint8_t>(data, data + size);
 }
 
+void run_import_input(FilterEntryProc entry, const uint8_t *data, size_t size) {
+    Tail tail(data, size, kImportTail);
+    const ImportRequest request = read_import_request(tail);
+    const std::vector<uint8_t> file = exact_copy(tail.data(), tail.remaining());
+    static Host host(entry);
+    host.run_import(file.data(), file.size(), request);
+}
+
+ScratchRecord::ScratchRecord(const std::vector<uint8_t> &file)
+    : storage_(sizeof(FilterRecord) + 256, 0) {
+    (**this).fileData = file.empty() ? nullptr : file.data();
+    (**this).fileSize = static_cast<uint32_t>(file.size());
+}
+
 Host::Host(FilterEntryProc entry)
     : entry_(entry), storage_(sizeof(FilterRecord) + 256), record_(nullptr) {
     g_host = this;
@@ -326,6 +340,16 @@ void Host::begin_export(const uint8_t *pixels, size_t size) {
     record_->dataProc = filter_proc_cast<FilterDataProc>(write_trampoline);
     pixels_ = pixels;
     pixel_size_ = size;
+}
+
+FilterRecord &Host::begin_export(const uint8_t *pixels, size_t size, const ExportRequest &request) {
+    begin_export(pixels, size);
+    refuseWriteAt = request.refuseWriteAt;
+    storeCancel = request.storeCancel;
+    record_->width = request.width;
+    record_->height = request.height;
+    record_->bitsPerPixel = request.bits;
+    return *record_;
 }
 
 int32_t Host::on_write(const void *bytes, FilterRecord *record, int32_t count, int32_t percent) {

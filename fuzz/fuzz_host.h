@@ -56,6 +56,26 @@ struct ImportRequest {
 constexpr size_t kImportTail = 13;
 ImportRequest read_import_request(Tail &tail);
 
+// A zeroed record over `file` inside a larger block, as a host's would be,
+// for the side calls a target makes next to its main run.
+class ScratchRecord {
+  public:
+    explicit ScratchRecord(const std::vector<uint8_t> &file);
+    FilterRecord &operator*() { return *reinterpret_cast<FilterRecord *>(storage_.data()); }
+    FilterRecord *operator->() { return &**this; }
+
+  private:
+    std::vector<uint8_t> storage_;
+};
+
+// The record fields and host behaviour a writer target takes from its
+// parameter block; a target's own request extends it.
+struct ExportRequest {
+    int32_t width = 0, height = 0, bits = 0;
+    int refuseWriteAt = 0;
+    bool storeCancel = false;
+};
+
 // One FilterRecord with checking callbacks. The record sits in a larger
 // zeroed block, as a real host's would, and is reset for every run.
 class Host {
@@ -80,6 +100,9 @@ class Host {
     // Starts an export session on a fresh record: dataProc takes the write
     // form; getRowsProc serves rows from `pixels`, repeated as needed.
     void begin_export(const uint8_t *pixels, size_t size);
+    // The same, then the size and depth of `request` into the record and
+    // its refusal into the host.
+    FilterRecord &begin_export(const uint8_t *pixels, size_t size, const ExportRequest &request);
     // Serves other pixels from now on, as for a second plane.
     void set_export_pixels(const uint8_t *pixels, size_t size) {
         pixels_ = pixels;
@@ -133,5 +156,9 @@ class Host {
 // caught by the address sanitizer (the fuzzer's own buffer goes on into the
 // parameter tail).
 std::vector<uint8_t> exact_copy(const uint8_t *data, size_t size);
+
+// The whole of an import target: the parameter block from the tail, the file
+// in front of it, then Host::run_import on one host kept across runs.
+void run_import_input(FilterEntryProc entry, const uint8_t *data, size_t size);
 
 }  // namespace fuzz

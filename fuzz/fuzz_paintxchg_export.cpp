@@ -22,15 +22,13 @@ constexpr size_t kMacBinaryName = 1;  // length byte, then the name
 // the length of the file path taken from the front of the input.
 constexpr size_t kTail = 13;
 
-struct Request {
-    int32_t width, height, bits;
-    bool storeCancel, hasPath;
-    int refuseWriteAt;
-    size_t pathLength;
+struct Request : fuzz::ExportRequest {
+    bool hasPath = false;
+    size_t pathLength = 0;
 };
 
 Request read_request(fuzz::Tail &tail) {
-    Request q{};
+    Request q;
     const uint8_t flags = tail.u8();
     const uint8_t depth = tail.u8();
     q.bits = (depth & 0x80) ? depth & 0x7F : 1;
@@ -116,13 +114,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const std::vector<uint8_t> pixels = fuzz::exact_copy(front, front_size);
 
     static fuzz::Host host(FilterEntry);
-    host.begin_export(pixels.data(), pixels.size());
-    host.refuseWriteAt = q.refuseWriteAt;
-    host.storeCancel = q.storeCancel;
-    FilterRecord &r = host.record();
-    r.width = q.width;
-    r.height = q.height;
-    r.bitsPerPixel = q.bits;
+    FilterRecord &r = host.begin_export(pixels.data(), pixels.size(), q);
     std::vector<char> path_copy(path.begin(), path.end());
     path_copy.push_back('\0');
     r.filePath = q.hasPath ? path_copy.data() : nullptr;

@@ -297,51 +297,27 @@ void resource_op(FormatRecord *r, int arg) {
     }
 }
 
+// Sets one field of the record from the script, picked by `field`: the
+// image description, the plane and row layout, and the transpose flag.
 void set_field(FormatRecord *r, uint8_t field, int32_t v) {
-    const auto s = static_cast<int16_t>(v);
-    switch (field % 14) {
-        case 0:
-            r->imageMode = s;
-            break;
-        case 1:
-            r->imageSize.v = s;
-            break;
-        case 2:
-            r->imageSize.h = s;
-            break;
-        case 3:
-            r->depth = s;
-            break;
-        case 4:
-            r->planes = s;
-            break;
-        case 5:
-            r->loPlane = s;
-            break;
-        case 6:
-            r->hiPlane = s;
-            break;
-        case 7:
-            r->colBytes = s;
-            break;
-        case 8:
-            r->planeBytes = v;
-            break;
-        case 9:
-            r->planeMap[0] = s;
-            break;
-        case 10:
-            r->imageHRes = v;
-            break;
-        case 11:
-            r->imageVRes = v;
-            break;
-        case 12:
-            r->rowBytes = v;
-            break;
-        default:
-            r->needTranspose = static_cast<uint8_t>(v);
-    }
+    using Setter = void (*)(FormatRecord *, int32_t);
+    static const Setter kSetters[] = {
+        [](FormatRecord *f, int32_t x) { f->imageMode = static_cast<int16_t>(x); },
+        [](FormatRecord *f, int32_t x) { f->imageSize.v = static_cast<int16_t>(x); },
+        [](FormatRecord *f, int32_t x) { f->imageSize.h = static_cast<int16_t>(x); },
+        [](FormatRecord *f, int32_t x) { f->depth = static_cast<int16_t>(x); },
+        [](FormatRecord *f, int32_t x) { f->planes = static_cast<int16_t>(x); },
+        [](FormatRecord *f, int32_t x) { f->loPlane = static_cast<int16_t>(x); },
+        [](FormatRecord *f, int32_t x) { f->hiPlane = static_cast<int16_t>(x); },
+        [](FormatRecord *f, int32_t x) { f->colBytes = static_cast<int16_t>(x); },
+        [](FormatRecord *f, int32_t x) { f->planeBytes = x; },
+        [](FormatRecord *f, int32_t x) { f->planeMap[0] = static_cast<int16_t>(x); },
+        [](FormatRecord *f, int32_t x) { f->imageHRes = x; },
+        [](FormatRecord *f, int32_t x) { f->imageVRes = x; },
+        [](FormatRecord *f, int32_t x) { f->rowBytes = x; },
+        [](FormatRecord *f, int32_t x) { f->needTranspose = static_cast<uint8_t>(x); },
+    };
+    kSetters[field % (sizeof kSetters / sizeof kSetters[0])](r, v);
 }
 
 // Runs the ops of one step; returns the selector's result word.

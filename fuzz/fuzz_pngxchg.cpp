@@ -68,10 +68,8 @@ void release_description(FilterRecord &r) {
 // Identifies with `index`, then re-derives the description from the same
 // state with the other plane's index and with `index` again.
 void describe_both_planes(const std::vector<uint8_t> &file, int32_t index) {
-    std::vector<uint8_t> storage(sizeof(FilterRecord) + 256, 0);
-    FilterRecord &r = *reinterpret_cast<FilterRecord *>(storage.data());
-    r.fileData = file.empty() ? nullptr : file.data();
-    r.fileSize = static_cast<uint32_t>(file.size());
+    fuzz::ScratchRecord scratch(file);
+    FilterRecord &r = *scratch;
     r.imageIndex = index;
     const long before = flt::heap_live_blocks();
     if (FilterEntry(FE_IDENTIFY, &r)) {
@@ -114,10 +112,8 @@ int32_t FE_CDECL keep_row(const void *data, int32_t y, int32_t x, int32_t rowCou
 // Imports on a fresh record with `region` (no fit); false when it fails.
 bool import_rows(const std::vector<uint8_t> &file, int32_t index, const FilterRect &region,
                  Rows *rows, int32_t *width, int32_t *height) {
-    std::vector<uint8_t> storage(sizeof(FilterRecord) + 256, 0);
-    FilterRecord &r = *reinterpret_cast<FilterRecord *>(storage.data());
-    r.fileData = file.data();
-    r.fileSize = static_cast<uint32_t>(file.size());
+    fuzz::ScratchRecord scratch(file);
+    FilterRecord &r = *scratch;
     r.imageIndex = index;
     r.region = region;
     r.dataProc = keep_row;

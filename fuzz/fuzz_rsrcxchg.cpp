@@ -10,10 +10,8 @@ namespace {
 // few bytes and leave the rest blank) but takes seconds to deliver; the
 // fuzzer learns nothing from it.
 bool too_large(const std::vector<uint8_t> &file, int32_t index) {
-    std::vector<uint8_t> storage(sizeof(FilterRecord) + 256, 0);
-    FilterRecord &r = *reinterpret_cast<FilterRecord *>(storage.data());
-    r.fileData = file.empty() ? nullptr : file.data();
-    r.fileSize = static_cast<uint32_t>(file.size());
+    fuzz::ScratchRecord scratch(file);
+    FilterRecord &r = *scratch;
     r.imageIndex = index;
     const bool large =
         FilterEntry(FE_IDENTIFY, &r) && int64_t{r.width} * r.height > (int64_t{1} << 22);
