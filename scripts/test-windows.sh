@@ -16,10 +16,21 @@ export WINEPREFIX=$PWD/$build/_wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,msh
 wineserver -p </dev/null >/dev/null 2>&1 || true  # may already be running
 trap 'wineserver -k || true' EXIT
 wineboot -i </dev/null >/dev/null 2>&1
+# True when a failed run's log shows every test passed: the process ended
+# badly after the tests (seen once in ~150 runs under heavy load, inside
+# Wine's process exit), which a second run tells apart from a real failure.
+all_passed() {
+  grep -qE '^\[  PASSED  \]' "$1" && ! grep -qE '^\[  FAILED  \]' "$1"
+}
+run_suite() {
+  wine "$build/bin/$1.exe" --gtest_brief=1 >"$build/$1.log" 2>&1
+}
 failed=0
 for t in $suites; do
-  if wine "$build/bin/$t.exe" --gtest_brief=1 >"$build/$t.log" 2>&1; then
+  if run_suite "$t"; then
     echo "$t under Wine: $(grep -E '^\[  PASSED  \]' "$build/$t.log")"
+  elif all_passed "$build/$t.log" && cp "$build/$t.log" "$build/$t.first.log" && run_suite "$t"; then
+    echo "$t under Wine: all tests passed but the process failed on exit; a second run passed"
   else
     cat "$build/$t.log"; echo "$t under Wine: FAILED"; failed=1
   fi
