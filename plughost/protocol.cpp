@@ -77,6 +77,17 @@ int16_t ReadRows(PluginBinding *binding, uint8_t *ledger, int32_t height, bool *
     return result;
 }
 
+// Gives a read context's plug-in its finish selector, which releases what it
+// got for reading; a context whose plug-in is gone has nothing to finish.
+void FinishRead(FilterRecord *record) {
+    PluginContext *context = context_of(record);
+    if (context && context->mode == kReadMode && context->binding && context->binding->entry &&
+        context->binding->record) {
+        SetCurrentPair(context->binding->record, record);
+        CallSelector(context->binding, formatSelectorReadFinish);
+    }
+}
+
 }  // namespace
 
 int32_t Identify(FilterRecord *record) {
@@ -85,6 +96,9 @@ int32_t Identify(FilterRecord *record) {
         if (WrongMode(record, kReadMode)) return flt::fail(record, FERR_BAD_REQUEST);
         uint32_t code = PublishImageHeader(record, context_of(record)->binding->record);
         if (code == 0) return 1;
+        // The context goes, and with it the end call that would finish the
+        // plug-in's reading: finish it here.
+        FinishRead(record);
         ReleaseContext(record);
         return flt::fail(record, code);
     }
@@ -173,13 +187,8 @@ int32_t Export(FilterRecord *record) {
 }
 
 int32_t EndImport(FilterRecord *record) {
-    PluginContext *context = context_of(record);
-    if (context && context->mode == kReadMode && context->binding && context->binding->entry &&
-        context->binding->record) {
-        SetCurrentPair(context->binding->record, record);
-        CallSelector(context->binding, formatSelectorReadFinish);
-    }
-    if (context) ReleaseContext(record);
+    FinishRead(record);
+    if (context_of(record)) ReleaseContext(record);
     flt::release_block(&record->palette);
     flt::release_block(&record->compressionName);
     return 1;

@@ -2,6 +2,7 @@
 // directions.
 #include <cstring>
 
+#include "common/heap.h"
 #include "plug_fixture.h"
 #include "record.h"
 
@@ -29,6 +30,16 @@ TEST_F(PlugTest, ImportSequences) {
     ASSERT_TRUE(session->end_import());
     EXPECT_EQ(script.selectors(), (Seq{17, 1, 2, 3, 3, 4}));
     EXPECT_EQ(session->header_calls(), 1);  // counted per import
+}
+
+TEST_F(PlugTest, FailedSecondIdentifyFinishesTheReadItDrops) {
+    ASSERT_TRUE(session->identify());
+    flt::heap_fail_at(1, true);
+    EXPECT_FALSE(session->identify());
+    flt::heap_fail_at(0);
+    EXPECT_EQ(record().errorCode, static_cast<uint32_t>(FERR_NO_MEMORY));
+    EXPECT_EQ(record().filterState, nullptr);
+    EXPECT_EQ(script.selectors(), (Seq{17, 1, 2, 4}));
 }
 
 TEST_F(PlugTest, ReadContinueRepeatsWhileDataIsSet) {
