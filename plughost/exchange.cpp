@@ -48,6 +48,12 @@ void SwapRedBlue(uint8_t *row, int32_t pixels) {
     }
 }
 
+// The host's row (counted from the bottom) of row i of the plug-in's
+// rectangle (counted from the top).
+int32_t HostRow(const FilterRecord *record, const FormatRecord *format, int i) {
+    return record->height - format->theRect.top - i - 1;
+}
+
 }  // namespace
 
 // Rows go to the host in the byte count of the host's row (the plug-in's row
@@ -58,8 +64,7 @@ void SwapRedBlue(uint8_t *row, int32_t pixels) {
 int16_t PI_CDECL ReadExchange() {
     FormatRecord *format = CurrentFormat();
     FilterRecord *record = CurrentFilter();
-    if (!format || !record || !RowLedger() || RowLedgerHeight() != record->height)
-        return formatBadParameters;
+    if (!format || !record || !RowLedgerOpenFor(record->height)) return formatBadParameters;
     // Once the host refused a row it is not asked again in this import.
     if (LastExchangeOutcome().refused)
         return record->errorCode == FERR_CANCELLED ? kHostCancelled : kHostRefused;
@@ -69,7 +74,7 @@ int16_t PI_CDECL ReadExchange() {
     // A row the host already has would arrive twice: the request is declined
     // before any of its rows moves.
     for (int i = 0; i < rows; ++i)
-        if (RowLedger()[record->height - format->theRect.top - i - 1]) return Decline(FERR_PLUGIN);
+        if (RowDelivered(HostRow(record, format, i))) return Decline(FERR_PLUGIN);
     bool swap = SwapsRedBlue(format, record->bitsPerPixel);
     flt::HeapBlock copy;
     if (swap && rows > 0) {
@@ -86,7 +91,7 @@ int16_t PI_CDECL ReadExchange() {
             SwapRedBlue(copy.get(), record->width);
             row = copy.get();
         }
-        int32_t y = record->height - format->theRect.top - i - 1;
+        const int32_t y = HostRow(record, format, i);
         if (!record->dataProc ||
             record->dataProc(row, y, 0, 1, record->width, static_cast<int32_t>(need), 0,
                              record->userData) == 0) {

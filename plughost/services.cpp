@@ -70,11 +70,11 @@ void CloseRowLedger() {
 bool AllRowsDelivered() {
     return g_ledger_count == g_ledger_height;
 }
-uint8_t *RowLedger() {
-    return g_ledger;
+bool RowLedgerOpenFor(int32_t height) {
+    return g_ledger && g_ledger_height == height;
 }
-int32_t RowLedgerHeight() {
-    return g_ledger_height;
+bool RowDelivered(int32_t y) {
+    return g_ledger[y] != 0;
 }
 void MarkRow(int32_t y) {
     g_ledger[y] = 1;

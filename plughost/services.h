@@ -69,10 +69,10 @@ FormatRecord *CurrentFormat();
 FilterRecord *CurrentFilter();
 void NoteRefusal();
 void NoteFault(uint32_t code);
-// The open ledger's block and height (null and 0 when none is open); MarkRow
-// records that row y went to the host.
-uint8_t *RowLedger();
-int32_t RowLedgerHeight();
+// Whether a ledger for an image of `height` rows is open; whether host row y
+// went to the host already; MarkRow records that it did.
+bool RowLedgerOpenFor(int32_t height);
+bool RowDelivered(int32_t y);
 void MarkRow(int32_t y);
 
 }  // namespace plug
