@@ -90,18 +90,4 @@ inline void check_export_end(Host &host, int32_t ok, uint32_t refusal, uint32_t 
     check(host.call(FE_END_EXPORT) == 1, "end of export failed");
 }
 
-// Pixel x of a row at 1, 4, 8 or 24 bits (24: blue | green << 8 | red << 16).
-inline uint32_t pixel_at(const uint8_t *row, int32_t x, int32_t bits) {
-    switch (bits) {
-        case 1:
-            return row[x / 8] >> (7 - x % 8) & 1;
-        case 4:
-            return (x & 1) ? row[x / 2] & 0x0F : row[x / 2] >> 4;
-        case 8:
-            return row[x];
-        default:
-            return row[3 * x] | row[3 * x + 1] << 8 | static_cast<uint32_t>(row[3 * x + 2]) << 16;
-    }
-}
-
 }  // namespace fuzz

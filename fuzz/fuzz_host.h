@@ -157,6 +157,20 @@ class Host {
 // parameter tail).
 std::vector<uint8_t> exact_copy(const uint8_t *data, size_t size);
 
+// Pixel x of a row at 1, 4, 8 or 24 bits (24: blue | green << 8 | red << 16).
+inline uint32_t pixel_at(const uint8_t *row, int32_t x, int32_t bits) {
+    switch (bits) {
+        case 1:
+            return row[x / 8] >> (7 - x % 8) & 1;
+        case 4:
+            return (x & 1) ? row[x / 2] & 0x0F : row[x / 2] >> 4;
+        case 8:
+            return row[x];
+        default:
+            return row[3 * x] | row[3 * x + 1] << 8 | static_cast<uint32_t>(row[3 * x + 2]) << 16;
+    }
+}
+
 // The whole of an import target: the parameter block from the tail, the file
 // in front of it, then Host::run_import on one host kept across runs.
 void run_import_input(FilterEntryProc entry, const uint8_t *data, size_t size);

@@ -127,16 +127,6 @@ bool import_rows(const std::vector<uint8_t> &file, int32_t index, const FilterRe
     return ok;
 }
 
-unsigned pixel(const std::vector<uint8_t> &row, int64_t x, int32_t bpp) {
-    if (bpp >= 8) {
-        unsigned v = 0;
-        for (int32_t b = 0; b < bpp / 8; ++b) v = v << 8 | row[x * (bpp / 8) + b];
-        return v;
-    }
-    const int64_t bit = x * bpp;
-    return row[bit / 8] >> (8 - bpp - bit % 8) & ((1u << bpp) - 1);
-}
-
 void check_crop_against_whole(const std::vector<uint8_t> &file, const fuzz::ImportRequest &q) {
     const FilterRect &g = q.region;
     if ((q.requestFlags & FRI_FIT_MASK) || (!g.left && !g.top && !g.right && !g.bottom)) return;
@@ -155,7 +145,8 @@ void check_crop_against_whole(const std::vector<uint8_t> &file, const fuzz::Impo
                         source->second.size() * 8 >= static_cast<size_t>(w) * bpp,
                     "row shorter than its pixels");
         for (int32_t x = 0; x <= right - left; ++x)
-            fuzz::check(pixel(row, x, bpp) == pixel(source->second, left + x, bpp),
+            fuzz::check(fuzz::pixel_at(row.data(), x, bpp) ==
+                            fuzz::pixel_at(source->second.data(), left + x, bpp),
                         "crop pixel differs from the whole image");
     }
 }
