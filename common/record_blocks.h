@@ -28,4 +28,11 @@ void release_block(T **slot) {
     *slot = nullptr;
 }
 
+// Takes *slot back and clears it only when the block is this module's: a
+// palette or comment the host put in the record stays where it is.
+template <typename T>
+void release_own_block(T **slot) {
+    if (take_back(const_cast<void *>(static_cast<const void *>(*slot)))) *slot = nullptr;
+}
+
 }  // namespace flt

@@ -49,7 +49,7 @@ uint32_t make_palette(FilterRecord *record, const ImportState &state) {
     if (l.palette == PaletteSource::kNone) return 0;
     const ChunkDescriptor &plte = state.table->chunk[kPLTE];
     if (l.palette == PaletteSource::kPlte && !plte.present) return FERR_UNSUPPORTED;
-    flt::release_block(&record->palette);
+    flt::release_own_block(&record->palette);
     record->paletteCount = 0;
     const int32_t n = l.paletteCount;
     auto *palette = static_cast<uint8_t *>(flt::heap_alloc_zero(3 * static_cast<size_t>(n)));
@@ -75,14 +75,14 @@ uint32_t set_planes(FilterRecord *record, const Layout &l) {
         record->imageCount = 1;
         record->planeKind = FE_PLANE_IMAGE;
         record->linkedCount = 0;
-        flt::release_block(&record->linkedPlanes);
+        flt::release_own_block(&record->linkedPlanes);
         return 0;
     }
     record->imageCount = 2;
     record->linkedCount = 1;
     auto *linked = static_cast<int32_t *>(flt::heap_alloc(2 * sizeof(int32_t)));
     if (!linked) {
-        flt::release_block(&record->palette);
+        flt::release_own_block(&record->palette);
         return FERR_NO_MEMORY;
     }
     // Each entry names the other plane of the pair.
@@ -140,10 +140,10 @@ void release_import_state(FilterRecord *record) {
     release_import_parse(record);
     // Everything the description hung in the record goes too: a host that
     // drops the record after the import would otherwise leak these blocks.
-    flt::release_block(&record->palette);
-    flt::release_block(&record->compressionName);
-    flt::release_block(&record->comment);
-    flt::release_block(&record->linkedPlanes);
+    flt::release_own_block(&record->palette);
+    flt::release_own_block(&record->compressionName);
+    flt::release_own_block(&record->comment);
+    flt::release_own_block(&record->linkedPlanes);
 }
 
 uint32_t identify_file(FilterRecord *record) {

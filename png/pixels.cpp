@@ -105,6 +105,9 @@ uint32_t read_passes(const ImportState &s, IdatInflater &z, PassImage passes[kAd
         at += bytes;
         size_t got = 0;
         if (uint32_t e = inflate_code(z.fill(pass.pixels, bytes, &got))) return e;
+        // As in the sequential path, data that does not complete the first
+        // scanline holds no pixel: all-zero rows would pass for an image.
+        if (p == 0 && got < pass.rowBytes + 1) return FERR_DECODE;
         const uint8_t *prior = zero.get();
         for (uint32_t r = 0; r < pass.height; ++r) {
             uint8_t *row = pass.pixels + r * (pass.rowBytes + 1);

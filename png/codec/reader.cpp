@@ -43,6 +43,12 @@ bool append(ChunkDescriptor *entry, uint32_t length, const uint8_t *data, uint32
     return true;
 }
 
+// Bit 5 of the first type byte (a lower-case letter) marks a chunk that a
+// decoder may ignore.
+bool is_ancillary(const uint8_t *type) {
+    return (type[0] & 0x20) != 0;
+}
+
 }  // namespace
 
 bool has_signature(const uint8_t *data, size_t size) {
@@ -62,8 +68,12 @@ ReadStatus read_png(const uint8_t *data, size_t size, PngHeader *header, ChunkTa
         if (!in.bytes(&body, length) || !in.bytes(&stored, kChunkCrcSize))
             return ReadStatus::kNotFormat;
         const uint32_t crc = flt::load_u32be(stored);
-        if (crc32_update(crc32_update(0, type, 4), body, length) != crc)
+        if (crc32_update(crc32_update(0, type, 4), body, length) != crc) {
+            // A damaged ancillary chunk (resolution, text, colour notes) is
+            // dropped: the image itself does not depend on it.
+            if (is_ancillary(type)) continue;
             return ReadStatus::kCorrupt;
+        }
         const ChunkKind kind = chunk_kind(type);
         if (kind == kIEND) return ReadStatus::kOk;
         if (kind == kUnknownChunk) continue;

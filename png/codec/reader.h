@@ -13,10 +13,11 @@ enum class ReadStatus {
     kOk,
     kNoMemory,   // a chain descriptor could not be allocated
     kNotFormat,  // signature, structure running past the end, IHDR length, no IEND
-    kCorrupt     // a stored CRC differs from the computed one
+    kCorrupt     // a critical chunk's stored CRC differs from the computed one
 };
 
-// Walks data[0, size) up to IEND. `header` and `table` must start zeroed; on
+// Walks data[0, size) up to IEND. An ancillary chunk whose CRC is wrong is
+// skipped as if absent. `header` and `table` must start zeroed; on
 // return they hold what was read so far (also on failure, so that the caller
 // can release the chains with release_chunk_chains). The descriptors point
 // into `data`, which must outlive the table.

@@ -195,22 +195,61 @@ TEST(PngDescription, RefusalCodes) {
     }
 }
 
+// A wrong CRC in a critical chunk (upper-case first letter) refuses the file;
+// an ancillary chunk with a wrong CRC is dropped and the image reads as before.
 TEST(PngBadInput, CrcFlipInEveryChunk) {
     std::vector<Chunk> chunks = split_chunks(encode(make_samples(5, 4, 3, 4, false, 3)));
     chunks.insert(chunks.begin() + 1, Chunk{"prVt", {1, 2, 3}});
-    chunks.insert(chunks.begin() + 2, text("Comment", "c"));
+    chunks.insert(chunks.begin() + 2, Chunk{"cLLI", {0, 0, 3, 232, 0, 0, 1, 244}});
+    chunks.insert(chunks.begin() + 3, text("Comment", "c"));
     const std::vector<uint8_t> file = join_chunks(chunks);
-    ASSERT_TRUE(session_for(file)->identify());
+    auto good = session_for(file);
+    ASSERT_TRUE(good->import_image());
     size_t pos = 8;
     for (const Chunk &c : chunks) {
+        const bool ancillary = (c.type[0] & 0x20) != 0;
         for (size_t at : {pos + 4, pos + 8, pos + 8 + c.data.size()}) {
             std::vector<uint8_t> bad = file;
             bad[at] ^= 0x10;  // a type byte, the first data byte (or CRC), the CRC
             auto s = session_for(bad);
-            EXPECT_FALSE(s->identify()) << c.type << " at " << at;
-            EXPECT_EQ(s->record().errorCode, static_cast<uint32_t>(FERR_CORRUPT)) << c.type;
+            if (!ancillary) {
+                EXPECT_FALSE(s->identify()) << c.type << " at " << at;
+                EXPECT_EQ(s->record().errorCode, static_cast<uint32_t>(FERR_CORRUPT)) << c.type;
+                continue;
+            }
+            ASSERT_TRUE(s->import_image()) << c.type << " at " << at;
+            EXPECT_EQ(compare_images(s->image(), good->image()), "") << c.type;
+            const char *comment = s->record().comment;
+            EXPECT_EQ(std::string(comment ? comment : "(none)"), c.type == "tEXt" ? "(none)" : "c");
         }
         pos += 12 + c.data.size();
+    }
+}
+
+// Ending an import that has no state, or an identify that fails, leaves the
+// palette and comment that the host put in the record alone.
+TEST(PngBadInput, HostBlocksInTheRecordStay) {
+    std::vector<uint8_t> bad_crc = encode(make_samples(2, 2, 0, 8, false, 6));
+    bad_crc[8 + 12] ^= 1;  // inside IHDR
+    const struct {
+        const char *name;
+        std::vector<uint8_t> file;
+        uint32_t operation;
+    } cases[] = {
+        {"end without state", {}, FE_END_IMPORT},
+        {"not a PNG", {1, 2, 3, 4, 5, 6, 7, 8, 9}, FE_IDENTIFY},
+        {"critical CRC", bad_crc, FE_IDENTIFY},
+    };
+    for (const auto &c : cases) {
+        auto s = session_for(c.file);
+        uint8_t palette[6] = {1, 2, 3, 4, 5, 6};
+        char comment[] = "host's";
+        s->record().palette = palette;
+        s->record().paletteCount = 2;
+        s->record().comment = comment;
+        s->call(c.operation);
+        EXPECT_EQ(s->record().palette, palette) << c.name;
+        EXPECT_EQ(s->record().comment, comment) << c.name;
     }
 }
 
@@ -289,14 +328,18 @@ TEST(PngBadInput, StreamsThatEndBeforeTheFirstWantedRowFail) {
         std::vector<uint8_t> idat;
         FilterRect region;
         uint32_t flags;
+        bool interlaced = false;
     } cases[] = {
         {"inside row 0", deflate_bytes(part_row), {}, 0},
         {"inside row 0, fit", deflate_bytes(part_row), {0, 0, 7, 19}, 0x40},
         {"ends above the crop", deflate_bytes(ten_rows(3)), {0, 5, 2, 8}, 0},
         {"no end, above the crop", deflate_bytes(ten_rows(3), Z_SYNC_FLUSH), {0, 5, 2, 8}, 0},
+        {"interlaced, empty stream", deflate_bytes({}), {}, 0, true},
+        {"interlaced, inside the first pass row", deflate_bytes({0}), {}, 0, true},
     };
     for (const auto &c : cases) {
-        auto s = session_for(join_chunks({ihdr(4, 10, 8, 0), {"IDAT", c.idat}, {"IEND", {}}}));
+        auto s = session_for(
+            join_chunks({ihdr(4, 10, 8, 0, c.interlaced), {"IDAT", c.idat}, {"IEND", {}}}));
         s->record().region = c.region;
         s->record().requestFlags = c.flags;
         EXPECT_FALSE(s->import_image()) << c.name;
