@@ -266,13 +266,15 @@ bool ImgSkipLines(const ImgLayout &layout, const uint8_t *data, size_t size, Ski
         c.pos = p;
     }
     // A group of zero lines at the target stands for no line: step over it,
-    // so that the target is the scan line that really holds it.
+    // so that the target is the scan line that really holds it. A group whose
+    // line is damaged stays where it is: decoding it then reports the damage
+    // with the same code as a read from the first line does.
     while (ok && ImgPrefixAt(data + c.pos, size - c.pos) == Prefix::kPrefix &&
            data[c.pos + 3] == 0) {
         size_t p = c.pos + kPrefixBytes;
         uint64_t len = 0;
-        ok = walk_line(layout, data, size, &p, &len);
-        if (ok) c.pos = p;
+        if (!walk_line(layout, data, size, &p, &len) || len != layout.lineUnits) break;
+        c.pos = p;
     }
     *cursor = c;
     if (!ok) return false;

@@ -38,9 +38,9 @@ struct SkipCursor {
 // Advances the cursor to image line `target`. On success *pos is the offset
 // of the scan line holding the target and *copies_due the copies of a
 // replication group still due there (then *pos is at the group's prefix), or
-// 0 when the target begins a scan line (groups of zero lines there are
-// stepped over). False when the data is cut or a line
-// is bad; the cursor is then left where the failing scan line begins.
+// 0 when the target begins a scan line (sound groups of zero lines there are
+// stepped over). False when the data is cut or a line before the target is
+// bad; the cursor is then left where the failing scan line begins.
 bool ImgSkipLines(const ImgLayout &layout, const uint8_t *data, size_t size, SkipCursor *cursor,
                   uint64_t target, size_t *pos, uint32_t *copies_due);
 

@@ -249,6 +249,17 @@ TEST(GemRegion, DamagedData) {
     o.region = {0, 2, 7, 3};
     Imported r = import_file(cat(header8(1, 1, 8, 4), {0x81, 0x80, 0x05}), o);
     EXPECT_EQ(r.code, static_cast<uint32_t>(FERR_DECODE));
+    // A group of zero lines at line 1 with a damaged line (a cut literal, a
+    // chunky line too long) is one damage, whether read from line 0, from
+    // line 1 or scaled.
+    const Bytes zero_groups[] = {
+        cat(header8(1, 1, 8, 3), {0x81, 0x00, 0x00, 0xFF, 0x00, 0x80, 0x05}),
+        cat(header9(1, 3, 2, 3, 3), {0x82, 0x00, 0x00, 0xFF, 0x00, 0x83, 0x82, 0x82}),
+    };
+    const ImportOptions reads[] = {{}, {{0, 1, 1, 2}}, {{0, 0, 1, 2}, true}};
+    for (const Bytes &f : zero_groups)
+        for (const ImportOptions &read : reads)
+            EXPECT_EQ(import_file(f, read).code, static_cast<uint32_t>(FERR_CORRUPT));
 }
 
 TEST(GemImport, RefusedCalls) {
