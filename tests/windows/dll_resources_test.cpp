@@ -8,6 +8,7 @@
 
 #include "common/module.h"
 #include "dll_view.h"
+#include "filters_version.h"
 
 namespace {
 
@@ -82,6 +83,9 @@ TEST_P(DllResources, StringOneAndVersionResource) {
     EXPECT_EQ(c.wide_string(), "VS_VERSION_INFO");
     c.align4();
     EXPECT_EQ(c.u32(), 0xFEEF04BDu);
+    c.u32();  // structure version
+    EXPECT_EQ(c.u32(), (FILTERS_VERSION_MAJOR << 16u) | FILTERS_VERSION_MINOR);
+    EXPECT_EQ(c.u32(), FILTERS_VERSION_PATCH << 16u);
 }
 
 INSTANTIATE_TEST_SUITE_P(AllModules, DllResources, testing::ValuesIn(kModules),
