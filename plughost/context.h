@@ -14,8 +14,19 @@ constexpr char kIniName[] = "PLGENTRY.INI";
 constexpr char kIniSection[] = "Plugins EntryPoints";
 constexpr char kDefaultEntry[] = "ENTRYPOINT";
 
+// The suite tables and platform block whose addresses the record carries,
+// in one block owned by the binding.
+struct RecordTables {
+    BufferProcs buffer;
+    HandleProcs handle;
+    ResourceProcs resource;
+    SPBasicSuite basic;
+    PlatformData platform;
+};
+
 struct PluginBinding {
     FormatRecord *record;
+    RecordTables *tables;
     // The plug-in's data word; pointer-sized so that a 64-bit plug-in can keep
     // an address in it (four bytes on 32-bit targets).
     intptr_t pluginData;

@@ -16,7 +16,11 @@
  *   0 black and 1 white; RGB rows are red, green, blue;
  * - a handle is the address of a cell holding the address of its block (the
  *   block may move when it is resized; the cell does not). Lock returns the
- *   block's address. */
+ *   block's address;
+ * - the record handed to a plug-in is followed by a zero-filled tail, so
+ *   that a plug-in built for a later version of the interface reads the
+ *   fields it knows past the end (and those in `reserved`) as "not
+ *   supported"; `sSPBasic` is the one such field this host fills. */
 #ifndef PLUGHOST_FORMAT_RECORD_H
 #define PLUGHOST_FORMAT_RECORD_H
 
@@ -44,6 +48,10 @@ enum {
     formatSelectorOptionsStart = 6,
     formatSelectorOptionsContinue = 7,
     formatSelectorOptionsFinish = 8,
+    formatSelectorEstimatePrepare = 9,
+    formatSelectorEstimateStart = 10,
+    formatSelectorEstimateContinue = 11,
+    formatSelectorEstimateFinish = 12,
     formatSelectorWritePrepare = 13,
     formatSelectorWriteStart = 14,
     formatSelectorWriteContinue = 15,
@@ -146,6 +154,35 @@ typedef struct PIRect {
     int16_t right;
 } PIRect;
 
+/* The basic suite: suites by name and blocks of memory. Its procedures return
+ * 0 or one of the codes below (memory shortage is piMemFullErr). */
+#define PI_BASIC_SUITE_NAME "SP Basic Suite"
+#define PI_BASIC_SUITE_VERSION 4
+enum {
+    spSuiteNotFoundErr = 0x53214664, /* 'S!Fd' */
+    spBadParameterErr = 0x5061726D,  /* 'Parm' */
+    spUnimplementedErr = 0x21494D50  /* '!IMP' */
+};
+
+typedef int32_t(PI_CDECL *SPAcquireSuiteProc)(const char *name, int32_t version,
+                                              const void **suite);
+typedef int32_t(PI_CDECL *SPReleaseSuiteProc)(const char *name, int32_t version);
+typedef int32_t(PI_CDECL *SPIsEqualProc)(const char *token1, const char *token2);
+typedef int32_t(PI_CDECL *SPAllocateBlockProc)(size_t size, void **block);
+typedef int32_t(PI_CDECL *SPFreeBlockProc)(void *block);
+typedef int32_t(PI_CDECL *SPReallocateBlockProc)(void *block, size_t newSize, void **newBlock);
+typedef int32_t(PI_CDECL *SPUndefinedProc)(void);
+
+typedef struct SPBasicSuite {
+    SPAcquireSuiteProc AcquireSuite;
+    SPReleaseSuiteProc ReleaseSuite;
+    SPIsEqualProc IsEqual;
+    SPAllocateBlockProc AllocateBlock;
+    SPFreeBlockProc FreeBlock;
+    SPReallocateBlockProc ReallocateBlock;
+    SPUndefinedProc Undefined;
+} SPBasicSuite;
+
 typedef struct FormatRecord {
     int32_t serialNumber;
     PITestAbortProc abortProc;
@@ -199,7 +236,9 @@ typedef struct FormatRecord {
     uint32_t fileType;
     void *colorServices;
     PIAdvanceStateProc advanceState;
-    uint8_t reserved[236];
+    uint8_t reserved1004[28];
+    SPBasicSuite *sSPBasic;
+    uint8_t reserved[204];
 } FormatRecord;
 
 /* The plug-in's entry function: selector, record, the plug-in's own data word
@@ -260,12 +299,15 @@ PI_AT(handleProcs, 988);
 PI_AT(fileType, 992);
 PI_AT(colorServices, 996);
 PI_AT(advanceState, 1000);
-PI_AT(reserved, 1004);
+PI_AT(reserved1004, 1004);
+PI_AT(sSPBasic, 1032);
+PI_AT(reserved, 1036);
 PI_STATIC_ASSERT(sizeof(FormatRecord) == 1240, "FormatRecord size");
 PI_STATIC_ASSERT(sizeof(BufferProcs) == 24, "BufferProcs size");
 PI_STATIC_ASSERT(sizeof(ResourceProcs) == 20, "ResourceProcs size");
 PI_STATIC_ASSERT(sizeof(HandleProcs) == 32, "HandleProcs size");
 PI_STATIC_ASSERT(sizeof(PlatformData) == 4, "PlatformData size");
+PI_STATIC_ASSERT(sizeof(SPBasicSuite) == 28, "SPBasicSuite size");
 #undef PI_AT
 #endif
 

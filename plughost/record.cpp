@@ -11,9 +11,29 @@ namespace plug {
 namespace {
 
 constexpr char kCompressionName[] = "Uncompressed";
+// Plug-ins built for later versions of the interface read, and some write,
+// fields past the 1240 bytes of this record (up to byte 1304 of the newest
+// 32-bit record); a zero-filled tail gives them "not supported" there
+// instead of memory that is not theirs.
+constexpr size_t kRecordBlockSize = sizeof(FormatRecord) + 1024;
+// 72 pixels per inch, 16.16: the resolution of an image until the plug-in
+// (read) or the host (write) states its own.
+constexpr PIFixed kDefaultResolution = 72 << 16;
 
-void FillTables(FormatRecord *format, BufferProcs *buffer, HandleProcs *handle,
-                ResourceProcs *resource) {
+void FillBasicSuite(SPBasicSuite *basic) {
+    basic->AcquireSuite = BasicAcquireSuite;
+    basic->ReleaseSuite = BasicReleaseSuite;
+    basic->IsEqual = BasicIsEqual;
+    basic->AllocateBlock = BasicAllocateBlock;
+    basic->FreeBlock = BasicFreeBlock;
+    basic->ReallocateBlock = BasicReallocateBlock;
+    basic->Undefined = BasicUndefined;
+}
+
+void FillTables(FormatRecord *format, RecordTables *t) {
+    BufferProcs *buffer = &t->buffer;
+    HandleProcs *handle = &t->handle;
+    ResourceProcs *resource = &t->resource;
     buffer->bufferProcsVersion = 2;
     buffer->numBufferProcs = 5;
     buffer->allocateProc = BufferAllocate;
@@ -36,9 +56,12 @@ void FillTables(FormatRecord *format, BufferProcs *buffer, HandleProcs *handle,
     resource->getProc = ResourceGet;
     resource->deleteProc = ResourceDelete;
     resource->addProc = ResourceAdd;
+    FillBasicSuite(&t->basic);
     format->bufferProcs = buffer;
     format->handleProcs = handle;
     format->resourceProcs = resource;
+    format->sSPBasic = &t->basic;
+    format->platformData = &t->platform;
 }
 
 // The screen's whole pixels per millimetre, in pixels per kilometre.
@@ -94,18 +117,11 @@ void FillColorTables(const FilterRecord *record, FormatRecord *format) {
 uint32_t BuildFormatRecord(const FilterRecord *record, PluginBinding *binding, ContextMode mode) {
     ClearAbort();
     binding->pluginData = 0;
-    auto *format = static_cast<FormatRecord *>(flt::heap_alloc_zero(sizeof(FormatRecord)));
-    if (!format) return FERR_NO_MEMORY;
-    auto *buffer = static_cast<BufferProcs *>(flt::heap_alloc_zero(sizeof(BufferProcs)));
-    auto *handle = static_cast<HandleProcs *>(flt::heap_alloc_zero(sizeof(HandleProcs)));
-    auto *resource = static_cast<ResourceProcs *>(flt::heap_alloc_zero(sizeof(ResourceProcs)));
-    auto *platform = static_cast<PlatformData *>(flt::heap_alloc_zero(sizeof(PlatformData)));
-    if (!buffer || !handle || !resource || !platform) {
-        flt::heap_free(buffer);
-        flt::heap_free(handle);
-        flt::heap_free(resource);
-        flt::heap_free(platform);
+    auto *format = static_cast<FormatRecord *>(flt::heap_alloc_zero(kRecordBlockSize));
+    auto *tables = static_cast<RecordTables *>(flt::heap_alloc_zero(sizeof(RecordTables)));
+    if (!format || !tables) {
         flt::heap_free(format);
+        flt::heap_free(tables);
         return FERR_NO_MEMORY;
     }
     format->serialNumber = 0;
@@ -117,10 +133,16 @@ uint32_t BuildFormatRecord(const FilterRecord *record, PluginBinding *binding, C
     format->advanceState = mode == kReadMode ? ReadExchange : WriteExchange;
     format->hostModes = PI_HOST_MODES;
     format->dataFork = static_cast<intptr_t>(record->fileHandle);
-    platform->hwnd = reinterpret_cast<intptr_t>(flt::platform_active_window());
-    format->platformData = platform;
-    FillTables(format, buffer, handle, resource);
+    // Plug-in plane p is host plane p until the plug-in says otherwise.
+    for (int16_t p = 0; p < 16; ++p) format->planeMap[p] = p;
+    format->imageHRes = format->imageVRes = kDefaultResolution;
+    // hostSig, canTranspose, needTranspose, monitor, revertInfo and data stay
+    // 0: no signature of a known host, no transposing, no monitor
+    // description, no earlier settings, no chunk.
+    tables->platform.hwnd = reinterpret_cast<intptr_t>(flt::platform_active_window());
+    FillTables(format, tables);
     binding->record = format;
+    binding->tables = tables;
     return 0;
 }
 
@@ -128,12 +150,12 @@ void FreeFormatRecord(PluginBinding *binding) {
     FormatRecord *format = binding->record;
     if (!format) return;
     ForgetRecord(format);
-    flt::heap_free(format->bufferProcs);
-    flt::heap_free(format->handleProcs);
-    flt::heap_free(format->resourceProcs);
-    flt::heap_free(format->platformData);
+    // The tables are freed from the binding, never through the record's
+    // pointers, which the plug-in may have overwritten.
+    flt::heap_free(binding->tables);
     flt::heap_free(format);
     binding->record = nullptr;
+    binding->tables = nullptr;
 }
 
 uint32_t PublishImageHeader(FilterRecord *record, const FormatRecord *format) {
@@ -194,8 +216,12 @@ uint32_t DescribeHostImage(const FilterRecord *record, FormatRecord *format) {
     format->dataFork = static_cast<intptr_t>(record->fileHandle);
     format->imageSize.h = static_cast<int16_t>(record->width);
     format->imageSize.v = static_cast<int16_t>(record->height);
-    format->imageHRes = FixedFromResolution(record->xResolution);
-    format->imageVRes = FixedFromResolution(record->yResolution);
+    // A host image without a resolution keeps the record's 72 per inch rather
+    // than telling the plug-in 0 (which some write into the file as is).
+    PIFixed h = FixedFromResolution(record->xResolution);
+    PIFixed v = FixedFromResolution(record->yResolution);
+    format->imageHRes = h > 0 ? h : kDefaultResolution;
+    format->imageVRes = v > 0 ? v : kDefaultResolution;
     format->imageMode = mode;
     format->depth = depth;
     format->planes = planes;

@@ -17,7 +17,8 @@ constexpr int32_t kColorSpaceLab = 11;
 // binding->record (pluginData reset to 0) and fills them for the mode;
 // FERR_NO_MEMORY with nothing left allocated when a block cannot be had.
 uint32_t BuildFormatRecord(const FilterRecord *record, PluginBinding *binding, ContextMode mode);
-// Frees the record's tables and the record; binding->record becomes null.
+// Frees the record's tables and the record; binding->record and
+// binding->tables become null.
 void FreeFormatRecord(PluginBinding *binding);
 
 // Record to FilterRecord (import): size, depth, palette by mode, resolution,

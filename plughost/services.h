@@ -1,5 +1,5 @@
 // The procedures plughost offers to plug-ins (abort, progress, buffer,
-// handle and resource suites, the two advanceState exchanges) and the
+// handle, resource and basic suites, the two advanceState exchanges) and the
 // module-wide state they work on: the current record pair and the abort flag.
 #pragma once
 
@@ -58,6 +58,15 @@ int16_t PI_CDECL HandleSetSize(PIHandle handle, int32_t size);
 char *PI_CDECL HandleLock(PIHandle handle, uint8_t moveHigh);
 void PI_CDECL HandleUnlock(PIHandle handle);
 void PI_CDECL HandleRecoverSpace(int32_t size);
+
+// The basic suite (sSPBasic): no suites by name, blocks from the module heap.
+int32_t PI_CDECL BasicAcquireSuite(const char *name, int32_t version, const void **suite);
+int32_t PI_CDECL BasicReleaseSuite(const char *name, int32_t version);
+int32_t PI_CDECL BasicIsEqual(const char *token1, const char *token2);
+int32_t PI_CDECL BasicAllocateBlock(size_t size, void **block);
+int32_t PI_CDECL BasicFreeBlock(void *block);
+int32_t PI_CDECL BasicReallocateBlock(void *block, size_t newSize, void **newBlock);
+int32_t PI_CDECL BasicUndefined();
 
 // advanceState of read contexts (rows to the host's dataProc) and of write
 // contexts (rows from the host's getRowsProc).

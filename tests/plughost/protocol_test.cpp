@@ -163,8 +163,14 @@ TEST_F(PlugTest, HeaderCallRefusalStopsBeforeReadContinue) {
 
 TEST_F(PlugTest, RecordAsBuilt) {
     record().fileHandle = 42;
+    PIFixed resolution_at_filter_file = 0;
+    script.action = [&](int16_t selector, FormatRecord *r, intptr_t *) {
+        if (selector == formatSelectorFilterFile) resolution_at_filter_file = r->imageHRes;
+    };
     ASSERT_TRUE(session->identify());
     const FormatRecord &f = *script.last_record;
+    EXPECT_EQ(resolution_at_filter_file, 72 << 16);
+    EXPECT_EQ(f.imageVRes, 72 << 16);  // the default image states none
     EXPECT_EQ(f.serialNumber, 0);
     EXPECT_EQ(f.maxData, 1000000);
     EXPECT_EQ(f.hostModes, 0x021F);
@@ -182,8 +188,17 @@ TEST_F(PlugTest, RecordAsBuilt) {
     EXPECT_EQ(f.handleProcs->numHandleProcs, 7);
     ASSERT_NE(f.platformData, nullptr);
     EXPECT_EQ(f.platformData->hwnd, 0);  // no active window on POSIX
-    for (uint8_t b : f.reserved) EXPECT_EQ(b, 0);
-    for (int16_t m : f.planeMap) EXPECT_EQ(m, 0);
+    ASSERT_NE(f.sSPBasic, nullptr);
+    EXPECT_NE(f.sSPBasic->Undefined, nullptr);
+    for (int16_t p = 0; p < 16; ++p) EXPECT_EQ(f.planeMap[p], p);
+    // Everything from the reserved bytes to well past the newest record's
+    // fields reads as zero, except the basic suite's address.
+    const auto *bytes = reinterpret_cast<const uint8_t *>(&f);
+    const size_t basic = offsetof(FormatRecord, sSPBasic);
+    for (size_t i = offsetof(FormatRecord, reserved1004); i < sizeof f + 1024; ++i) {
+        if (i >= basic && i < basic + sizeof f.sSPBasic) continue;
+        ASSERT_EQ(bytes[i], 0) << i;
+    }
 }
 
 struct PublishCase {

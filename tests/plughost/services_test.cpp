@@ -2,6 +2,7 @@
 // resource suites. They are called from inside a selector, as a plug-in does.
 #include <cstring>
 
+#include "common/heap.h"
 #include "plug_fixture.h"
 #include "record.h"
 
@@ -119,6 +120,42 @@ TEST_F(PlugTest, HandleSuite) {
         EXPECT_EQ(p->setSizeProc(empty, 4), 0);
         EXPECT_EQ(p->getSizeProc(empty), 4);
         p->disposeProc(empty);
+    });
+    ASSERT_TRUE(session->identify());
+}
+
+TEST_F(PlugTest, BasicSuite) {
+    during_read_start(script, [](FormatRecord *r) {
+        const SPBasicSuite *b = r->sSPBasic;
+        const void *suite = r;
+        for (const char *name : {"Photoshop ChannelPorts Suite for Plug-ins",
+                                 "Photoshop Handle Suite for Plug-ins", PI_BASIC_SUITE_NAME, ""}) {
+            EXPECT_EQ(b->AcquireSuite(name, 1, &suite), spSuiteNotFoundErr) << name;
+            EXPECT_EQ(suite, nullptr);
+            EXPECT_EQ(b->ReleaseSuite(name, 1), spSuiteNotFoundErr) << name;
+        }
+        EXPECT_EQ(b->AcquireSuite(nullptr, 1, &suite), spBadParameterErr);
+        EXPECT_EQ(b->AcquireSuite("x", 1, nullptr), spBadParameterErr);
+        EXPECT_EQ(b->IsEqual("abc", "abc"), 1);
+        EXPECT_EQ(b->IsEqual("abc", "abd"), 0);
+        EXPECT_EQ(b->IsEqual(nullptr, "abc"), 0);
+        EXPECT_EQ(b->Undefined(), spUnimplementedErr);
+
+        void *block = r;
+        EXPECT_EQ(b->AllocateBlock(SIZE_MAX, &block), piMemFullErr);
+        EXPECT_EQ(block, nullptr);
+        EXPECT_EQ(b->AllocateBlock(16, nullptr), spBadParameterErr);
+        ASSERT_EQ(b->AllocateBlock(16, &block), 0);
+        std::memcpy(block, "0123456789abcdef", 16);
+        void *grown = nullptr;
+        ASSERT_EQ(b->ReallocateBlock(block, 100000, &grown), 0);
+        EXPECT_EQ(std::memcmp(grown, "0123456789abcdef", 16), 0);
+        flt::heap_fail_at(1);
+        void *refused = r;
+        EXPECT_EQ(b->ReallocateBlock(grown, 5, &refused), piMemFullErr);
+        EXPECT_EQ(refused, nullptr);
+        EXPECT_EQ(b->FreeBlock(grown), 0);  // the old block stayed the plug-in's
+        EXPECT_EQ(b->FreeBlock(nullptr), 0);
     });
     ASSERT_TRUE(session->identify());
 }
