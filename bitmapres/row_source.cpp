@@ -16,7 +16,7 @@ RowSource::RowSource(const uint8_t *data, size_t size, const DibInfo &info, uint
       scratch_(scratch),
       pos_(info.pixelOffset),
       stride_(static_cast<size_t>(flt::row_bytes_dword(info.width, info.bitCount))) {
-    if (info.compression == kBiBitfields) masks_ = normalise_masks(info);
+    if (has_pixel_values(info)) masks_ = normalise_masks(info);
 }
 
 size_t RowSource::scratch_bytes(const DibInfo &info) {
@@ -36,13 +36,14 @@ uint32_t RowSource::next(bool needed, const uint8_t **row) {
             *row = scratch_;
             return 0;
         }
-        case kBiBitfields:
+        default:
             // The parse checked that every stored row lies inside the data.
+            if (!has_pixel_values(info_)) {
+                *row = data_ + pos_;
+                break;
+            }
             if (needed) convert_bitfield_row(data_ + pos_, info_.width, masks_, scratch_);
             *row = scratch_;
-            break;
-        default:
-            *row = data_ + pos_;
             break;
     }
     pos_ += stride_;

@@ -18,6 +18,7 @@ bool has(size_t size, uint64_t offset, uint64_t count) {
 int32_t output_depth(uint32_t compression, int32_t bits) {
     switch (compression) {
         case kBiRgb:
+            if (bits == 32) return 24;  // blue, green, red and an unused byte
             return (bits == 1 || bits == 4 || bits == 8 || bits == 24) ? bits : 0;
         case kBiRle8:
             return bits == 8 ? 8 : 0;
@@ -72,15 +73,22 @@ uint32_t parse_dib(const uint8_t *data, size_t size, size_t offset, DibInfo *inf
     info->outputDepth = output_depth(info->compression, info->bitCount);
     if (info->outputDepth == 0) return FERR_UNSUPPORTED;
     if (info->width <= 0 || info->height <= 0) return FERR_UNSUPPORTED;
-    info->imageSize =
-        static_cast<int64_t>(flt::row_bytes_dword(info->width, info->outputDepth)) * info->height;
-    if (info->imageSize > INT32_MAX) return FERR_UNSUPPORTED;
+    // Each factor is bounded before the product, which then fits in 64 bits.
+    const uint64_t out_stride = flt::row_bytes_dword(info->width, info->outputDepth);
+    if (out_stride > INT32_MAX || out_stride * static_cast<uint32_t>(info->height) > INT32_MAX)
+        return FERR_UNSUPPORTED;
+    info->imageSize = static_cast<int64_t>(out_stride) * info->height;
 
     uint64_t table = uint64_t{offset} + header_size;
     if (info->compression == kBiBitfields) {
         if (!has(size, offset + kInfoHeaderSize, kDibMaskBytes)) return FERR_CORRUPT;
         for (int i = 0; i < 3; ++i) info->masks[i] = flt::load_u32le(h + kInfoHeaderSize + 4 * i);
         if (header_size == kInfoHeaderSize) table += kDibMaskBytes;
+    } else if (info->bitCount == 32) {
+        // The layout without bit fields, read through the same conversion.
+        info->masks[0] = 0xFF0000;
+        info->masks[1] = 0xFF00;
+        info->masks[2] = 0xFF;
     }
     if (info->bitCount <= 8) {
         uint32_t used = core ? 0 : flt::load_u32le(h + kDibColorsUsed);

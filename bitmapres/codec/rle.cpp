@@ -8,10 +8,13 @@
 namespace rsrc {
 namespace {
 
+// Writes pixels into the row; pixels of a coded padding, past the row's
+// width, are dropped.
 class RowWriter {
   public:
-    RowWriter(uint8_t *row, int bits) : row_(row), bits_(bits) {}
+    RowWriter(uint8_t *row, int bits, int32_t width) : row_(row), bits_(bits), width_(width) {}
     void put(int32_t x, uint8_t v) {
+        if (x >= width_) return;
         if (bits_ == 8) {
             row_[x] = v;
         } else {
@@ -23,6 +26,7 @@ class RowWriter {
   private:
     uint8_t *row_;
     int bits_;
+    int32_t width_;
 };
 
 struct Cursor {
@@ -91,23 +95,38 @@ Escape escape(Cursor *c, RleState *s, uint8_t v, int32_t *x, int32_t width) {
     return Escape::kGoOn;
 }
 
-// After a row filled by data: skips encoded runs that only cover that row's
-// padding when an escape code follows them (a run or literal after them means
-// they belong to this row).
-void skip_padding_runs(Cursor *c, int32_t padding) {
-    size_t p = c->pos;
-    int32_t covered = 0;
-    while (padding - covered > 0 && c->size - p >= 2 && c->data[p] != 0 &&
-           c->data[p] <= padding - covered) {
-        covered += c->data[p];
-        p += 2;
-    }
-    if (p != c->pos && c->size - p >= 2 && c->data[p] == 0 && c->data[p + 1] <= 2) c->pos = p;
+// The width padded to 32 bits, in pixels (the width itself if that does not
+// fit 32 bits).
+int32_t padded_pixels(int32_t width, int bits) {
+    const uint64_t padded = flt::row_bytes_dword(width, bits) * 8 / static_cast<unsigned>(bits);
+    return padded > INT32_MAX ? width : static_cast<int32_t>(padded);
 }
 
-int32_t padded_pixels(int32_t width, int bits) {
-    return static_cast<int32_t>(flt::row_bytes_dword(width, bits) * 8 /
-                                static_cast<unsigned>(bits));
+// Some writers code every row with encoded runs out to its 32-bit padding
+// and end each line there. When the stream has that shape from its start (at
+// least one such row, then only such rows, up to an end of bitmap that may
+// also cut a row short), it is read with rows of the padded width and the
+// padding pixels are dropped. Any other code, or a row that ends short of the
+// padding, means the rows are coded to the width.
+bool codes_padding(const Cursor &c, int32_t width, int32_t padded) {
+    if (padded == width) return false;
+    int32_t covered = 0;
+    bool whole_row = false;
+    for (size_t p = c.pos; c.size - p >= 2; p += 2) {
+        const uint8_t count = c.data[p], value = c.data[p + 1];
+        if (count > 0) {
+            covered += count;
+            if (covered > padded) return false;
+        } else if (value == 1) {
+            return whole_row;
+        } else if (value == 0 && covered == padded) {
+            whole_row = true;
+            covered = 0;
+        } else {
+            return false;
+        }
+    }
+    return whole_row;
 }
 
 }  // namespace
@@ -120,18 +139,20 @@ RleResult rle_decode_row(const uint8_t *data, size_t size, size_t *pos, RleState
         return RleResult::kOk;
     }
     Cursor c{data, size, std::min(*pos, size)};
-    RowWriter out(row, bits);
-    int32_t x = std::min(s->resumeColumn, width);
+    if (s->codedWidth == 0) {
+        const int32_t padded = padded_pixels(width, bits);
+        s->codedWidth = codes_padding(c, width, padded) ? padded : width;
+    }
+    const int32_t coded = s->codedWidth;
+    RowWriter out(row, bits, width);
+    int32_t x = std::min(s->resumeColumn, coded);
     s->resumeColumn = 0;
-    if (s->lineClosed && s->paddingLeft > 0 && s->pendingLiteral == 0 && x == 0)
-        skip_padding_runs(&c, s->paddingLeft);
-    s->paddingLeft = padded_pixels(width, bits) - width;
     // Only an end of line that comes first in a row can close the row before.
     bool may_close = s->lineClosed && s->pendingLiteral == 0 && x == 0;
     bool filled = true;
-    while (x < width) {
+    while (x < coded) {
         if (s->pendingLiteral != 0) {
-            if (!copy_literal(&c, s, bits, &out, &x, width - x)) return RleResult::kTruncated;
+            if (!copy_literal(&c, s, bits, &out, &x, coded - x)) return RleResult::kTruncated;
             continue;
         }
         if (!c.has(2)) return RleResult::kTruncated;
@@ -140,11 +161,9 @@ RleResult rle_decode_row(const uint8_t *data, size_t size, size_t *pos, RleState
         const bool first = may_close;
         may_close = false;
         if (count > 0) {
-            if (count > width - x + s->paddingLeft) return RleResult::kRunTooLong;
-            const int32_t visible = std::min<int32_t>(count, width - x);
-            s->paddingLeft -= count - visible;
+            if (count > coded - x) return RleResult::kRunTooLong;
             // RLE4 runs alternate the value's high and low nibble, high first.
-            for (int32_t i = 0; i < visible; ++i)
+            for (int32_t i = 0; i < count; ++i)
                 out.put(x++, bits == 8 || i % 2 ? value : static_cast<uint8_t>(value >> 4));
             continue;
         }
@@ -153,7 +172,7 @@ RleResult rle_decode_row(const uint8_t *data, size_t size, size_t *pos, RleState
             continue;
         }
         if (value == 0 && first) continue;
-        Escape e = escape(&c, s, value, &x, width);
+        Escape e = escape(&c, s, value, &x, coded);
         if (e == Escape::kTruncated) return RleResult::kTruncated;
         if (e == Escape::kRowEnds) {
             filled = false;

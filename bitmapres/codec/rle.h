@@ -20,8 +20,8 @@ struct RleState {
     uint32_t pendingLiteral = 0;    // pixels of a literal run still to be copied
     bool literalLowNibble = false;  // RLE4: the next literal nibble is the low one
     bool literalPad = false;        // a pad byte follows the literal's last byte
-    int32_t paddingLeft = 0;        // pixels of the previous row's 32-bit padding that
-                                    // runs may still cover before its end of line
+    int32_t codedWidth = 0;         // pixels the writer codes per row: the width, or the
+                                    // width padded to 32 bits (0 until the first row)
 };
 
 enum class RleResult {
@@ -34,10 +34,10 @@ enum class RleResult {
 // holds row_bytes(width, bits) bytes; pixels no code sets are 0. *pos is the
 // stream position in data[0, size) and moves past what the row used.
 //
-// Some writers encode the row's padding to 32 bits as pixels too. An encoded
-// run that reaches into the padding is cut at the last column, and runs that
-// only cover the padding of a filled row, followed by an escape code, are
-// dropped; a run longer than the padded row is kRunTooLong.
+// Some writers code each row out to its 32-bit padding and then end the line;
+// when the first row shows this, every row is read to the padded width and
+// the padding pixels are dropped. Otherwise a run longer than what is left of
+// the row is kRunTooLong.
 RleResult rle_decode_row(const uint8_t *data, size_t size, size_t *pos, RleState *state, int bits,
                          uint8_t *row, int32_t width);
 

@@ -6,6 +6,7 @@
 //   rsrc_fixture_tool fields16 IN.bmp OUT.bmp OUT.ppm
 //   rsrc_fixture_tool fields32 IN.bmp OUT.bmp      (IN: 24-bit)
 //   rsrc_fixture_tool topdown IN.bmp OUT.bmp
+//   rsrc_fixture_tool plain32 IN.bmp OUT.bmp       (IN: 24-bit; no bit fields)
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -63,6 +64,8 @@ int main(int argc, char **argv) {
             o.masks[1] = 0xFF00;
             o.masks[2] = 0xFF;
         }
+    } else if (cmd == "plain32" && im.bits == 24) {
+        o.fieldBits = 32;
     } else if (cmd == "topdown") {
         o.topDown = true;
     } else {

@@ -42,10 +42,13 @@ void pack_row(const Bitmap &im, int32_t top, int32_t bits, const DibOptions &o, 
             out[bit / 8] |= uint8_t(p << (8 - bits - bit % 8));
         } else if (bits == 8) {
             out[x] = uint8_t(p);
-        } else if (bits == 24) {
-            out[3 * x] = uint8_t(p);
-            out[3 * x + 1] = uint8_t(p >> 8);
-            out[3 * x + 2] = uint8_t(p >> 16);
+        } else if (bits == 24 || o.compression == 0) {
+            const int step = bits / 8;
+            out[step * x] = uint8_t(p);
+            out[step * x + 1] = uint8_t(p >> 8);
+            out[step * x + 2] = uint8_t(p >> 16);
+            // 32 bits: a fourth byte that is not 0, which must be dropped.
+            if (step == 4) out[4 * x + 3] = uint8_t(0x80 | (x * 7 + top));
         } else {
             // Bit fields: each channel's top bits placed under its mask.
             uint32_t v = 0;
@@ -153,7 +156,8 @@ std::vector<uint8_t> rle_encode(const Bitmap &im, int bits, bool literals) {
 
 std::vector<uint8_t> make_dib(const Bitmap &im, const DibOptions &o) {
     std::vector<uint8_t> dib(40, 0);
-    const int32_t bits = o.compression == 3 ? o.fieldBits : im.bits;
+    const bool plain32 = o.compression == 0 && o.fieldBits == 32;
+    const int32_t bits = o.compression == 3 || plain32 ? o.fieldBits : im.bits;
     put32(dib, 0, 40);
     put32(dib, 4, uint32_t(im.width));
     put32(dib, 8, uint32_t(o.topDown ? -im.height : im.height));

@@ -31,7 +31,8 @@ struct DibOptions {
     int32_t xPelsPerMeter = 0;
     int32_t yPelsPerMeter = 0;
     uint32_t colorsUsed = 0;
-    int32_t fieldBits = 16;                        // 16 or 32 for bit fields
+    int32_t fieldBits = 16;  // 16 or 32 for bit fields; 32 with compression 0:
+                             // 24-bit pixels in 4 bytes without masks
     uint32_t masks[3] = {0xF800, 0x07E0, 0x001F};  // red, green, blue
     bool literals = true;                          // RLE: use absolute runs for noise
 };

@@ -76,7 +76,7 @@ TEST_P(EveryKind, DeliversTheBitmapWhole) {
         EXPECT_EQ(r.width, w);
         EXPECT_EQ(r.height, hgt);
         EXPECT_EQ(r.bitsPerPixel, k.outBits);
-        EXPECT_EQ(r.fileBitsPerPixel, k.compression == 3 ? k.fieldBits : k.bits);
+        EXPECT_EQ(r.fileBitsPerPixel, k.fieldBits ? k.fieldBits : k.bits);
         EXPECT_EQ(r.imageCount, 1);
         EXPECT_EQ(r.planeKind, 1);
         EXPECT_EQ(r.linkedCount, 0);
@@ -107,7 +107,8 @@ INSTANTIATE_TEST_SUITE_P(
         Kind{"Fields16", 24, 3, 16, false, true, 24}, Kind{"Fields32", 24, 3, 32, false, true, 24},
         Kind{"TopDown1", 1, 0, 0, true, true, 1}, Kind{"TopDown8", 8, 0, 0, true, true, 8},
         Kind{"TopDown24", 24, 0, 0, true, true, 24},
-        Kind{"TopDownFields16", 24, 3, 16, true, true, 24}),
+        Kind{"TopDownFields16", 24, 3, 16, true, true, 24},
+        Kind{"Plain32", 24, 0, 32, false, true, 24}, Kind{"TopDown32", 24, 0, 32, true, true, 24}),
     [](const testing::TestParamInfo<Kind> &info) { return std::string(info.param.name); });
 
 fx::Bitmap rle4_10x5() {
@@ -256,6 +257,33 @@ TEST(Import, FitToOwnSizeKeepsTheImageEitherWayUp) {
     }
 }
 
+// 32-bit pixels without bit fields lose their fourth byte in every mode,
+// stored either way up.
+TEST(Import, Plain32CroppedAndFitted) {
+    const fx::Bitmap im = fx::pattern(11, 6, 24, 8);
+    const struct {
+        const char *name;
+        FilterRect region;
+        uint32_t flags;
+        int32_t left, top;  // of the expected pixels in the bitmap
+    } cases[] = {{"crop", {3, 1, 9, 4}, 0, 3, 1}, {"fit", {0, 0, 10, 5}, 0x40, 0, 0}};
+    for (bool top_down : {false, true}) {
+        fx::DibOptions o;
+        o.fieldBits = 32;
+        o.topDown = top_down;
+        for (const auto &c : cases) {
+            SCOPED_TRACE(std::string(c.name) + (top_down ? " top-down" : ""));
+            fx::Harness h;
+            h.set_file(in_ne(fx::make_dib(im, o)));
+            h.record().region = c.region;
+            h.record().requestFlags = c.flags;
+            ASSERT_TRUE(h.import_image()) << h.record().errorCode;
+            EXPECT_EQ(h.rows_high(), c.region.bottom - c.region.top + 1);
+            expect_pixels(h, im, o, c.left, c.top);
+        }
+    }
+}
+
 TEST(Import, FitWithoutSizeOrStretchIsRefused) {
     fx::Harness h;
     h.set_file(in_ne(fx::make_dib(fx::pattern(4, 4, 8, 1))));
@@ -321,11 +349,16 @@ TEST(Import, UnsupportedCombinations) {
     huge[7] = 0x7F;  // width near 2^31: the image does not fit 32 bits
     Bytes small_header = fx::make_dib(im8);
     small_header[0] = 20;
+    // Rows of 6368919572 bytes, 1636827176 of them: the product passes 2^63.
+    Bytes vast = fx::make_dib(im24);
+    for (int i = 0; i < 4; ++i) {
+        vast[4 + i] = uint8_t(2122973190u >> (8 * i));
+        vast[8 + i] = uint8_t(1636827176u >> (8 * i));
+    }
     struct {
         const char *name;
         Bytes dib;
-    } cases[] = {{"Plain32", with_header(im24, 32, 0)},
-                 {"Plain16", with_header(im24, 16, 0)},
+    } cases[] = {{"Plain16", with_header(im24, 16, 0)},
                  {"Rle8At4Bits", with_header(im8, 4, 1)},
                  {"Rle4At8Bits", with_header(im8, 8, 2)},
                  {"FieldsAt24", with_header(im24, 24, 3)},
@@ -334,6 +367,7 @@ TEST(Import, UnsupportedCombinations) {
                  {"ZeroWidth", zero_width},
                  {"ZeroHeight", zero_height},
                  {"Huge", huge},
+                 {"RowsTimesHeightOverflow", vast},
                  {"ShortHeader", small_header}};
     for (const auto &c : cases) {
         fx::Harness h;

@@ -21,7 +21,8 @@ cd "$out"
 "$tool" fields16 bits24.bmp fields16.bmp fields16.ppm
 "$tool" fields32 bits24.bmp fields32.bmp
 "$tool" topdown bits24.bmp topdown24.bmp
-for b in bits1 bits4 bits8 bits24 rle8 rle8w40 rle4 fields32 topdown24; do
+"$tool" plain32 bits24.bmp plain32.bmp
+for b in bits1 bits4 bits8 bits24 rle8 rle8w40 rle4 fields32 topdown24 plain32; do
   "$convert" $b.bmp -alpha off -depth 8 $b.ppm
 done
 
@@ -44,6 +45,7 @@ BETA/1033 rle4
 8 fields32
 9 topdown24
 10 rle8w40
+11 plain32
 LIST
 
 x86_64-w64-mingw32-windres bitmaps.rc -O coff -o bitmaps64.o

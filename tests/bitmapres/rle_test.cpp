@@ -98,8 +98,17 @@ INSTANTIATE_TEST_SUITE_P(
              4,
              {0, 2, 0, 2, 4, 7, 0, 1},
              {{0, 0, 0, 0}, {0, 0, 0, 0}, {7, 7, 7, 7}}},
-        // A writer that encodes the 32-bit padding as pixels: runs into the
-        // padding are cut, and runs wholly in it are dropped.
+        // Rows filled by data with codes after them: the codes belong to
+        // the next row, however few pixels they cover.
+        Case{"FullRowThenShortRun", 8, 3, {3, 1, 1, 2, 0, 1}, {{1, 1, 1}, {2, 0, 0}}},
+        Case{"Rle4FullRowThenRun", 4, 1, {1, 0x10, 1, 0x20, 0, 1}, {{0x10}, {0x20}}},
+        Case{"Rle4FullRowThenRunAndEol",
+             4,
+             9,
+             {9, 0x11, 5, 0x22, 0, 0, 0, 1},
+             {{0x11, 0x11, 0x11, 0x11, 0x10}, {0x22, 0x22, 0x20, 0, 0}}},
+        // A writer that codes every row out to its 32-bit padding: runs into
+        // the padding are cut, and runs wholly in it are dropped.
         Case{"PaddingRuns",
              8,
              5,
