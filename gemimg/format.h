@@ -1,5 +1,6 @@
-// GEM raster (IMG) layout: a big-endian header of 8 or 9 words, then run-length
-// scan lines, each optionally preceded by a vertical replication prefix.
+// GEM raster (IMG) layout: a big-endian header of 8 or 9 words (or longer, see
+// the extended header below), then run-length scan lines, each optionally
+// preceded by a vertical replication prefix.
 #pragma once
 
 #include <cstddef>
@@ -22,6 +23,20 @@ enum HeaderWord {
 
 constexpr size_t kShortHeaderWords = 8;
 constexpr size_t kLongHeaderWords = 9;
+
+// The extended header: after the eight standard words the tag "XIMG", a
+// colour model word (0 = RGB) and, for 1 to 8 planes, one red, green, blue
+// triple of words (0..1000) per pen; the header length counts all of it.
+constexpr size_t kExtTagOffset = 16;
+constexpr uint8_t kExtTag[4] = {'X', 'I', 'M', 'G'};
+constexpr size_t kExtModelOffset = 20;
+constexpr size_t kExtPensOffset = 22;
+constexpr size_t kExtMinWords = kExtPensOffset / 2;
+constexpr size_t kExtPenBytes = 6;
+constexpr uint16_t kExtModelRgb = 0;
+constexpr uint16_t kExtFullLevel = 1000;
+// True-colour lines of the extended header hold whole 16-pixel words.
+constexpr size_t kExtTrueColourAlign = 16;
 
 // Palette kinds in the low byte of word 8.
 constexpr uint16_t kKindGrey = 1;

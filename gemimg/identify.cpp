@@ -33,7 +33,7 @@ bool build_palette(FilterRecord *record, const ImgFile &file) {
     }
     auto *palette = flt::heap_new_array<uint8_t>(static_cast<size_t>(count) * 3);
     if (!palette) return false;
-    ImgFillPalette(file.header, count, palette);
+    ImgFillPalette(file.header, file.layout, palette);
     flt::replace_block(&record->palette, palette);
     return true;
 }
@@ -47,6 +47,7 @@ uint32_t ImgIdentifySteps(FilterRecord *record, ImgFile *file) {
     if (!ImgRecognise(data, size) || !ImgReadHeaderWords(data, size, &f.header) ||
         !ImgClassify(f.header, &f.layout))
         return FERR_UNSUPPORTED;
+    ImgApplyExtension(data, size, f.header, &f.layout);
     f.data = data + f.layout.dataStart;
     f.size = size - f.layout.dataStart;
     describe(record, f);

@@ -20,7 +20,9 @@ struct ImgHeader {
     uint16_t paletteKind;
 };
 
-enum class ImgClass { kBilevel, kFourBit, kEightBit, kPlanar24, kChunky24 };
+// kTrueColour: 24 planes under the extended header, scan lines of red, green,
+// blue bytes per pixel.
+enum class ImgClass { kBilevel, kFourBit, kEightBit, kPlanar24, kChunky24, kTrueColour };
 
 // What the rest of the reader needs to know about a file.
 struct ImgLayout {
@@ -34,25 +36,39 @@ struct ImgLayout {
     size_t decodedBytes;  // bytes one decoded scan line fills
     size_t dataStart;     // offset of the first scan line in the file
     bool twoPlaneGrey;    // 9-word header, grey palette kind, exactly 2 planes
+    // The pen colours of the extended header (six bytes per pen), or null for
+    // the fixed palettes. With pens a pixel's plane bits are its pen number,
+    // plane 0 the least significant bit.
+    const uint8_t *pens;
 };
 
 // The raw-byte test on the first bytes of a file. Needs the whole header in
-// `size` bytes (16, or 18 for the 9-word form); a shorter file is refused.
+// `size` bytes (16, 18 for the 9-word form, twice the header length for a
+// longer one); a shorter file is refused.
 bool ImgRecognise(const uint8_t *data, size_t size);
 
 // Reads the header words; false when the file is shorter than the header.
 bool ImgReadHeaderWords(const uint8_t *data, size_t size, ImgHeader *header);
 
-// Classifies a header. False for a plane count that no class takes, for an
+// Classifies a header by its first 8 or 9 words; a longer header is read as
+// its first 8 words say. False for a plane count that no class takes, for an
 // image without pixels (width or height 0) and for the stored-palette form of
 // the 9-word header, which this module does not read.
 bool ImgClassify(const ImgHeader &header, ImgLayout *layout);
 
+// Applies the extended header, when the file (`size` bytes, header already
+// recognised) has one with RGB pens for its planes, or 24 planes: the pens
+// become the palette, or the class becomes true colour. Other headers leave
+// the layout as it is.
+void ImgApplyExtension(const uint8_t *data, size_t size, const ImgHeader &header,
+                       ImgLayout *layout);
+
 // Pixels per kilometre for a pixel size in micrometres (0 counts as 85).
 int32_t ImgResolution(uint16_t microns);
 
-// Fills `count` palette entries (blue, green, red) for the header's class:
-// 2 white/black, 16 one of the three sixteen-colour palettes, 256 a grey ramp.
-void ImgFillPalette(const ImgHeader &header, int32_t count, uint8_t *palette);
+// Fills layout.paletteCount entries (blue, green, red): the pens of the
+// extended header, or for the fixed palettes 2 white/black, 16 one of the
+// three sixteen-colour palettes, 256 a grey ramp.
+void ImgFillPalette(const ImgHeader &header, const ImgLayout &layout, uint8_t *palette);
 
 }  // namespace gem

@@ -142,6 +142,14 @@ uint64_t gather(const uint8_t *decoded, size_t plane_bytes, size_t first, size_t
     return v;
 }
 
+// The pen numbers of the 8 pixels of byte column k: plane 0 the least
+// significant bit, as the extended header numbers its pens.
+uint64_t gather_pens(const uint8_t *decoded, size_t plane_bytes, size_t planes, size_t k) {
+    uint64_t v = 0;
+    for (size_t p = planes; p-- > 0;) v = v << 1 | kSpread.v[decoded[p * plane_bytes + k]];
+    return v;
+}
+
 uint8_t four_bit_index(const ImgLayout &l, unsigned v) {
     if (l.twoPlaneGrey) return static_cast<uint8_t>(5 * v);
     if (v == (1u << l.planes) - 1) return 15;
@@ -158,16 +166,18 @@ void convert_indexed(const ImgLayout &l, const uint8_t *decoded, size_t width, u
     const bool four = l.cls == ImgClass::kFourBit;
     if (four) std::memset(row, 0, (width + 1) / 2);
     for (size_t k = 0; k * 8 < width; ++k) {
-        const uint64_t v = gather(decoded, plb, 0, l.planes, k);
+        const uint64_t v =
+            l.pens ? gather_pens(decoded, plb, l.planes, k) : gather(decoded, plb, 0, l.planes, k);
         const size_t count = std::min<size_t>(8, width - 8 * k);
         for (size_t j = 0; j < count; ++j) {
             const unsigned value = static_cast<unsigned>(v >> (8 * j) & 0xFF);
             const size_t x = 8 * k + j;
             if (four) {
-                const uint8_t index = four_bit_index(l, value);
+                const uint8_t index =
+                    l.pens ? static_cast<uint8_t>(value) : four_bit_index(l, value);
                 row[x / 2] |= static_cast<uint8_t>((x & 1) ? index : index << 4);
             } else {
-                row[x] = eight_bit_value(l.planes, value);
+                row[x] = l.pens ? static_cast<uint8_t>(value) : eight_bit_value(l.planes, value);
             }
         }
     }
@@ -186,6 +196,15 @@ void convert_planar24(const ImgLayout &l, const uint8_t *decoded, size_t width, 
             px[1] = static_cast<uint8_t>(green >> (8 * j));
             px[2] = static_cast<uint8_t>(red >> (8 * j));
         }
+    }
+}
+
+// Red, green, blue bytes to the host's blue, green, red.
+void convert_true_colour(const uint8_t *decoded, size_t width, uint8_t *row) {
+    for (size_t x = 0; x < width; ++x) {
+        row[3 * x] = decoded[3 * x + 2];
+        row[3 * x + 1] = decoded[3 * x + 1];
+        row[3 * x + 2] = decoded[3 * x];
     }
 }
 
@@ -216,6 +235,9 @@ void ImgConvertLine(const ImgLayout &layout, const uint8_t *decoded, size_t widt
             break;
         case ImgClass::kPlanar24:
             convert_planar24(layout, decoded, width, row);
+            break;
+        case ImgClass::kTrueColour:
+            convert_true_colour(decoded, width, row);
             break;
     }
 }

@@ -76,8 +76,9 @@ TEST(GemHeader, Recognition) {
         {words({0, 8, 1, 1, 85, 85, 8, 1}), true},
         {words({0x207, 8, 1, 1, 85, 85, 8, 1}), false},  // byte 0 not 0, byte 1 not 1
         {words({0x101, 8, 1, 1, 85, 85, 8, 1}), true},   // byte 1 is 1
-        {words({1, 10, 1, 1, 85, 85, 8, 1}), false},
-        {words({1, 0x108, 1, 1, 85, 85, 8, 1}), false},  // byte 2 not 0
+        {words({1, 10, 1, 1, 85, 85, 8, 1}), false},     // 10-word header cut short
+        {words({1, 10, 1, 1, 85, 85, 8, 1, 0, 0}), true},
+        {words({1, 0x108, 1, 1, 85, 85, 8, 1}), false},  // 264 words: past the file
         {header9(1, 1, 8, 1, 4), false},                 // kind above 3
         {header9(1, 1, 8, 1, 0x0101), false},            // byte 16 neither 0 nor bit 7
         {header9(1, 1, 8, 1, 0x8003), true},
