@@ -1,5 +1,6 @@
 // gemxchg under the shared sweeps: identify, import (whole, crop, fit) and
-// export of every depth and palette class the writer knows.
+// export of every depth and palette class the writer knows, and import of
+// extended-header files.
 #include <gtest/gtest.h>
 
 #include "gemimg/format.h"
@@ -51,11 +52,20 @@ sweep::Case gem_case(sweep::Case c) {
     return c;
 }
 
+// The writer's files and files with the extended header (pens of 4 planes
+// with pattern length 4, true colour).
+std::vector<std::pair<std::string, Bytes>> import_files() {
+    std::vector<std::pair<std::string, Bytes>> files;
+    for (const Picture &p : pictures()) files.emplace_back(p.name, gem_file(p.image));
+    std::mt19937 rng(3);
+    files.emplace_back("extended 4 planes", gem_test::ximg_file(4, 4, 13, 9, rng));
+    files.emplace_back("extended 24 planes", gem_test::ximg_file(24, 3, 6, 9, rng));
+    return files;
+}
+
 TEST(GemSweep, Import) {
     std::vector<sweep::Case> cases;
-    for (const Picture &p : pictures()) {
-        const Bytes file = gem_file(p.image);
-        const std::string name = p.name;
+    for (const auto &[name, file] : import_files()) {
         const sweep::ImportRun runs[] = {
             {name + " whole", file},
             {name + " crop without identify", file, {3, 2, 5, 8}, 0, 1, false},

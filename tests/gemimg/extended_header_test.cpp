@@ -3,9 +3,6 @@
 // same files; and the headers that only look extended.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <random>
-
 #include "gem_fixtures.h"
 #include "support/tools.h"
 
@@ -13,80 +10,6 @@ namespace {
 
 using namespace gem_test;
 using namespace testing_support;
-
-Bytes ximg_header(int planes, int pattern, int width, int height, const std::vector<int> &pens,
-                  int extra_words = 0, int model = 0) {
-    const int header_words = 11 + static_cast<int>(pens.size()) + extra_words;
-    Bytes h = cat(header8(planes, pattern, width, height), {'X', 'I', 'M', 'G'});
-    h[3] = static_cast<uint8_t>(header_words), h[2] = static_cast<uint8_t>(header_words >> 8);
-    h = cat(h, words({model}));
-    for (int level : pens) h = cat(h, words({level}));
-    return cat(h, Bytes(2 * extra_words, 0));
-}
-
-Bytes cut(Bytes b, size_t n) {
-    b.resize(n);
-    return b;
-}
-
-// Repetitions of the `pattern` bytes at b[0] within n bytes.
-size_t repeats(const uint8_t *b, size_t n, size_t pattern) {
-    size_t r = 1;
-    while ((r + 1) * pattern <= n && r < 255 && std::equal(b, b + pattern, b + r * pattern)) ++r;
-    return r;
-}
-
-// Run-length encodes n bytes with solid runs of 0x00 and 0xFF, pattern runs
-// and literals.
-Bytes encode(const uint8_t *b, size_t n, size_t pattern) {
-    Bytes out;
-    for (size_t i = 0; i < n;) {
-        const auto solid = [&](size_t k) { return b[k] == 0x00 || b[k] == 0xFF; };
-        size_t run = 1;
-        if (solid(i)) {
-            while (i + run < n && run < 127 && b[i + run] == b[i]) ++run;
-            out.push_back(static_cast<uint8_t>((b[i] ? 0x80 : 0) | run));
-        } else if ((run = repeats(b + i, n - i, pattern)) >= 2) {
-            out = cat(cat(out, {0x00, static_cast<uint8_t>(run)}), Bytes(b + i, b + i + pattern));
-            run *= pattern;
-        } else {
-            while (i + run < n && run < 255 && !solid(i + run) &&
-                   repeats(b + i + run, n - i - run, pattern) < 2)
-                ++run;
-            out = cat(cat(out, {0x80, static_cast<uint8_t>(run)}), Bytes(b + i, b + i + run));
-        }
-        i += run;
-    }
-    return out;
-}
-
-// A file of `height` lines of raw plane bytes that mix solid bytes, repeated
-// patterns and noise, neighbouring equal lines in replication groups.
-Bytes ximg_file(int planes, int pattern, int width, int height, std::mt19937 &rng) {
-    std::vector<int> pens;
-    if (planes <= 8)
-        for (int i = 0; i < 3 << planes; ++i) pens.push_back(static_cast<int>(rng() % 1001));
-    Bytes f = ximg_header(planes, pattern, width, height, pens);
-    const size_t segment = planes == 24 ? 3 * ((width + 15) / 16 * 16) : (width + 7) / 8;
-    const size_t segments = planes == 24 ? 1 : planes;
-    for (int y = 0; y < height;) {
-        Bytes line(segment * segments);
-        const Bytes unit = {static_cast<uint8_t>(rng()), 0x5A, static_cast<uint8_t>(rng()), 0x0F};
-        for (size_t i = 0; i < line.size(); ++i) {
-            const uint32_t style = (i / 6 + y) % 4;
-            line[i] = style == 0   ? 0xFF
-                      : style == 1 ? 0x00
-                      : style == 2 ? unit[i % pattern % 4]
-                                   : static_cast<uint8_t>(rng());
-        }
-        const int group = std::min<int>(1 + static_cast<int>(rng() % 3), height - y);
-        if (group > 1) f = cat(f, {0x00, 0x00, 0xFF, static_cast<uint8_t>(group)});
-        for (size_t s = 0; s < segments; ++s)
-            f = cat(f, encode(line.data() + s * segment, segment, static_cast<size_t>(pattern)));
-        y += group;
-    }
-    return f;
-}
 
 // The imported image as red, green, blue bytes, top row first.
 Bytes rgb_of(const host::Image &im) {
