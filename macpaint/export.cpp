@@ -59,7 +59,7 @@ uint32_t write_rows(FilterRecord *record, uint8_t *host_row, size_t host_bytes, 
         const int32_t c = kHeight - 1 - k;
         const uint8_t *bytes = kBlankRow;
         size_t count = sizeof kBlankRow;
-        if (k < height) {
+        if (k < height && width > 0) {
             std::memset(host_row, 0, host_bytes);
             flt::fetch_row(record, host_row, height - 1 - k, width);
             count = PaintEncodeRow(host_row, width, out);
@@ -75,10 +75,12 @@ uint32_t write_rows(FilterRecord *record, uint8_t *host_row, size_t host_bytes, 
 
 int32_t PaintExport(FilterRecord *record) {
     // The host row is sized for 1-bit pixels: rows of any other depth would
-    // not fit it, so they are refused, as is an image without pixels.
-    if (record->bitsPerPixel != 1 || record->width <= 0 || record->height <= 0)
+    // not fit it, so they are refused, as are negative sizes. An image with a
+    // side of 0 has no pixels to fetch and becomes the blank picture.
+    if (record->bitsPerPixel != 1 || record->width < 0 || record->height < 0)
         return flt::fail(record, FERR_BAD_REQUEST);
-    const size_t host_bytes = static_cast<size_t>(flt::row_bytes_dword(record->width, 1));
+    const size_t host_bytes =
+        static_cast<size_t>(std::max<uint64_t>(flt::row_bytes_dword(record->width, 1), 4));
     flt::HeapBlock host_row(host_bytes);
     flt::HeapBlock out(kEncodedRowCapacity);
     if (!host_row || !out) return flt::fail(record, FERR_NO_MEMORY);

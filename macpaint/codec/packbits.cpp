@@ -21,11 +21,13 @@ RowResult packbits_skip_row(const uint8_t *data, size_t size, size_t *pos, size_
     while (total < row_bytes) {
         if (p >= size) return RowResult::kTruncated;
         uint8_t h = data[p];
-        if (data_after(h) > size - p - 1) return RowResult::kTruncated;
+        // The lengths decide first: a header that passes the row's end makes
+        // the row wrong whether or not its data is still in the file.
         total += produced_by(h);
+        if (total > row_bytes) return RowResult::kWrongLength;
+        if (data_after(h) > size - p - 1) return RowResult::kTruncated;
         p += 1 + data_after(h);
     }
-    if (total != row_bytes) return RowResult::kWrongLength;
     *pos = p;
     return RowResult::kOk;
 }

@@ -54,6 +54,9 @@ TEST(MacPaintBadInput, IdentifyCodes) {
         {"first row with 0x80", file_of({{0x80, 0x00}}, 719), FERR_CORRUPT},
         {"0x80 after a run", file_of({{0xE0, 0xFF, 0x80, 0x00}}, 719), FERR_CORRUPT},
         {"literal of 128", file_of({std::vector<uint8_t>(129, 0x7F)}, 719), FERR_CORRUPT},
+        // The lengths decide even when the file ends inside the header's data.
+        {"literal of 80, cut", file_of({{0x4F, 1, 2, 3}}, 0), FERR_CORRUPT},
+        {"run passing 72, cut", file_of({{0xBB, 0x00, 0xFD}}, 0), FERR_CORRUPT},
     };
     for (const Case &c : cases) {
         auto s = session_for(c.file);
@@ -88,6 +91,11 @@ TEST(MacPaintBadInput, LaterRowsAreCheckedWhenTheyAreReached) {
         {"decoded 0x80", file_of({kBlank, {0x80, 0x00}}, 718), {0, 0, 0, 0}, FERR_NOT_FORMAT, 1},
         {"cut in the picture", file_of({kBlank}, 300), {0, 0, 0, 0}, FERR_NOT_FORMAT, 301},
         {"cut before a region", file_of({kBlank}, 300), {0, 400, 9, 401}, FERR_NOT_FORMAT, 0},
+        {"skipped row passing 72, cut",
+         file_of({kBlank, kBlank, {0xBB, 0x00, 0xFD}}, 0),
+         {0, 5, 9, 6},
+         FERR_CORRUPT,
+         0},
     };
     for (const Case &c : cases) {
         auto s = session_for(c.file);

@@ -141,10 +141,23 @@ TEST(PaintExport, RefusesWhatItCannotWrite) {
         EXPECT_EQ(e.code, static_cast<uint32_t>(FERR_BAD_REQUEST));
         EXPECT_TRUE(e.writes.empty());
     }
-    host::Image empty = bilevel(1, 1, 1);
-    empty.width = 0;
-    Exported e = export_image(empty);
+    host::Image negative = bilevel(1, 1, 1);
+    negative.width = -8;
+    Exported e = export_image(negative);
     EXPECT_EQ(e.code, static_cast<uint32_t>(FERR_BAD_REQUEST));
+}
+
+// An image with a side of 0 is written as the blank picture.
+TEST(PaintExport, ImagesWithoutPixelsAreTheBlankPicture) {
+    for (auto [w, h] : {std::pair{0, 0}, {0, 10}, {10, 0}}) {
+        host::Image im = bilevel(1, 1, 1);
+        im.width = w, im.height = h;
+        Exported e = export_image(im);
+        ASSERT_TRUE(e.ok) << w << "x" << h << ": " << e.code;
+        ASSERT_EQ(e.file.size(), 640u + 720 * 2);
+        for (size_t p = 640; p < e.file.size(); p += 2)
+            ASSERT_EQ(Bytes(e.file.begin() + p, e.file.begin() + p + 2), Bytes({0xB9, 0x00}));
+    }
 }
 
 TEST(PaintExport, EveryAllocationFailingInTurn) {
