@@ -169,6 +169,14 @@ def main():
     write_seed(outdir, "outside", png(5, 5, 0, 8), region=[10, 10, 20, 20])
     write_seed(outdir, "heap_fail", png(7, 7, 6, 8, 1), heap_fail=5)
     write_seed(outdir, "heap_fail_sticky", png(7, 7, 3, 4), heap_fail=0x83, region=[1, 1, 5, 5])
+    # Ancillary chunks with a wrong CRC (dropped, the image reads on); an
+    # interlaced image whose stream holds no data.
+    bad = chunk(b"cLLI", struct.pack(">II", 1000, 500))[:-1] + b"\x00"
+    bad += chunk(b"tEXt", b"Comment\0damaged")[:-1] + b"\x01"
+    plain = png(11, 9, 2, 8)
+    write_seed(outdir, "ancillary_bad_crc", plain[:33] + bad + plain[33:], region=[2, 2, 6, 6])
+    empty_i = SIGNATURE + chunk(b"IHDR", struct.pack(">IIBBBBB", 6, 5, 8, 0, 0, 0, 1))
+    write_seed(outdir, "empty_i", empty_i + chunk(b"IDAT", zlib.compress(b"")) + chunk(b"IEND", b""))
     if len(sys.argv) > 2:
         suite = sys.argv[2]
         for name in ("basn0g02", "basi0g16", "basn3p04", "basi6a08", "s01i3p01", "s09n3p02",

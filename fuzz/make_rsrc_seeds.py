@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Writes the seed corpus of fuzz_rsrcxchg: small NE and PE files holding
-bitmap resources of every accepted kind (1, 4, 8 and 24 bits plain, RLE8,
+bitmap resources of every accepted kind (1, 4, 8, 24 and 32 bits plain, RLE8,
 RLE4, 16- and 32-bit bit fields), each with an import parameter block.
 
 usage: make_rsrc_seeds.py [OUTDIR]   (default fuzz/corpus/fuzz_rsrcxchg)
@@ -177,6 +177,30 @@ def pe(named, numbered, section=b".rsrc"):
     return bytes(file + b"\x00" * (raw_at - len(file)) + resources)
 
 
+def variants(out, rng):
+    """32-bit bitmaps without bit fields, both ways up; run-length streams
+    whose codes follow a full row, and one coded out to the 32-bit padding;
+    a header whose row bytes times height pass 2^63."""
+    padded = bytes([5, 1, 3, 0, 0, 0]) * 3 + bytes([0, 1])
+    bitmaps = [
+        dib(6, 3, 32, plain_rows(6, 3, 32, rng)),
+        dib(5, -4, 32, plain_rows(5, 4, 32, rng)),
+        dib(3, 2, 8, bytes([3, 1, 1, 2, 0, 1]), compression=1, colours=4),
+        dib(1, 2, 4, bytes([1, 0x10, 1, 0x20, 0, 1]), compression=2, colours=4),
+        dib(9, 2, 4, bytes([9, 0x11, 5, 0x22, 0, 0, 0, 1]), compression=2),
+        dib(5, 3, 8, padded, compression=1, colours=4),
+        dib(2122973190, 1636827176, 24, b"\x00" * 16),
+    ]
+    file = ne(bitmaps)
+    for index in range(1, len(bitmaps) + 1):
+        write_seed(out, f"ne_variant{index}", file + import_tail(index=index))
+    for index in (1, 2):
+        write_seed(out, f"ne_variant{index}_crop",
+                   file + import_tail(index=index, region=(1, 1, 3, 2)))
+        write_seed(out, f"ne_variant{index}_fit",
+                   file + import_tail(index=index, fit=True, region=(0, 0, 8, 6)))
+
+
 def main():
     out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__),
                                                              "corpus", "fuzz_rsrcxchg")
@@ -213,6 +237,7 @@ def main():
     write_seed(out, "ne_index_past", files["ne"] + import_tail(index=11))
     write_seed(out, "pe_refuse_row", files["pe"] + import_tail(index=3, refuse_row=2, cancel=True))
     write_seed(out, "pe_cut", files["pe"][:700] + import_tail(index=6))
+    variants(out, rng)
     real = os.environ.get("RSRC_REAL_DLL")
     if real:  # a resource DLL made by windres (tests/bitmapres/make_fixtures.sh)
         data = open(real, "rb").read()

@@ -1,5 +1,5 @@
 // rsrcxchg under the shared sweeps: identify and import (whole, crop, fit) of
-// bitmaps stored plain, run-length and bit-field coded in NE and PE files,
+// bitmaps stored plain (32-bit too), run-length and bit-field coded in NE and PE files,
 // chosen by every kind of imageIndex; FE_END_IMPORT and FE_GET_CAPS as the
 // end operation.
 #include <gtest/gtest.h>
@@ -20,10 +20,16 @@ std::vector<uint8_t> dib(int32_t w, int32_t h, int32_t bits, uint32_t compressio
     return fx::make_dib(fx::pattern(w, h, bits, w * 31 + h), o);
 }
 
-// Three bitmaps in an NE file: imageIndex 0 and 1 give the first.
+// Four bitmaps in an NE file: imageIndex 0 and 1 give the first; the last
+// holds 32-bit pixels without bit fields, top row first.
 std::vector<uint8_t> ne_file() {
-    return fx::make_ne(
-        {{0x8002, dib(9, 5, 4, 2)}, {0x8002, dib(11, 6, 8, 1)}, {0x8002, dib(10, 4, 24, 0)}});
+    fx::DibOptions plain32;
+    plain32.fieldBits = 32;
+    plain32.topDown = true;
+    return fx::make_ne({{0x8002, dib(9, 5, 4, 2)},
+                        {0x8002, dib(11, 6, 8, 1)},
+                        {0x8002, dib(10, 4, 24, 0)},
+                        {0x8002, fx::make_dib(fx::pattern(7, 5, 24, 3), plain32)}});
 }
 
 // Two names in two languages each in a PE file: four bitmaps.
@@ -55,6 +61,8 @@ TEST(RsrcSweep, Import) {
         {"NE index 1, RLE4 crop", ne, {2, 1, 5, 3}, 0, 1},
         {"NE index 2, RLE8 fit without identify", ne, {0, 0, 5, 8}, 0x40, 2, false},
         {"NE index 3, 24 bits crop", ne, {1, 1, 8, 2}, 0, 3},
+        {"NE index 4, 32 bits crop", ne, {1, 1, 5, 3}, 0, 4},
+        {"NE index 4, 32 bits fit", ne, {0, 0, 9, 2}, 0x40, 4},
         {"PE index 1, 1 bit crop", pe, {3, 0, 10, 3}, 0, 1},
         {"PE index 2, bit fields whole without identify", pe, {}, 0, 2, false},
         {"PE index 3, 4 bits fit", pe, {0, 0, 19, 2}, 0x800, 3},
