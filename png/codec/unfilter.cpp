@@ -95,6 +95,14 @@ void unfilter_fixed(uint8_t type, uint8_t *row, const uint8_t *prior, size_t siz
 }  // namespace
 
 void unfilter_row(uint8_t type, uint8_t *row, const uint8_t *prior, size_t size, size_t bpp) {
+    if (type == kFilterNone || type > kFilterPaeth) return;
+    static const bool simd = unfilter_simd_available();
+    if (simd && unfilter_row_simd(type, row, prior, size, bpp)) return;
+    unfilter_row_scalar(type, row, prior, size, bpp);
+}
+
+void unfilter_row_scalar(uint8_t type, uint8_t *row, const uint8_t *prior, size_t size,
+                         size_t bpp) {
     // Scanline sizes are whole pixels at these sizes (sub-byte rows have bpp 1).
     switch (bpp) {
         case 1:

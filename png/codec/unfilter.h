@@ -9,8 +9,19 @@ namespace png {
 // Reverses filter `type` on row[0, size) given the previous unfiltered
 // scanline `prior` (all zero for the first row of an image or pass). `bpp` is
 // the distance in bytes to the same sample of the pixel before (at least 1).
-// Types above 4 leave the row as stored.
+// Types above 4 leave the row as stored. Uses the SIMD loops where the CPU
+// has them, the scalar ones otherwise; both give the same bytes.
 void unfilter_row(uint8_t type, uint8_t *row, const uint8_t *prior, size_t size, size_t bpp);
+
+// The scalar loops alone.
+void unfilter_row_scalar(uint8_t type, uint8_t *row, const uint8_t *prior, size_t size, size_t bpp);
+
+// Whether this CPU runs the SIMD loops (SSE2 on x86, checked at run time).
+bool unfilter_simd_available();
+// The SIMD loops: Up at any pixel size, Sub, Average and Paeth at 3 and 4
+// bytes. False (row untouched) for what they do not cover. Call only when
+// unfilter_simd_available().
+bool unfilter_row_simd(uint8_t type, uint8_t *row, const uint8_t *prior, size_t size, size_t bpp);
 
 // The Paeth predictor: whichever of a (left), b (above), c (upper left) is
 // nearest to a + b - c, ties going to a, then b.
