@@ -27,4 +27,8 @@ uint64_t platform_available_virtual();
 // released; an address that is not the start of a mapping is left alone.
 bool platform_unmap_view(const void *view, size_t size);
 
+// SetFilePointer(handle, 0, FILE_BEGIN): puts the host's open file (a file
+// descriptor on POSIX) back at its first byte; false when it cannot be.
+bool platform_file_rewind(uint32_t handle);
+
 }  // namespace flt

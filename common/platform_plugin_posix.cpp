@@ -79,4 +79,8 @@ bool platform_unmap_view(const void *view, size_t size) {
     return munmap(const_cast<void *>(view), size) == 0;
 }
 
+bool platform_file_rewind(uint32_t handle) {
+    return lseek(static_cast<int>(handle), 0, SEEK_SET) == 0;
+}
+
 }  // namespace flt

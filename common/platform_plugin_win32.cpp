@@ -33,4 +33,9 @@ bool platform_unmap_view(const void *view, size_t) {
     return view && UnmapViewOfFile(view) != 0;
 }
 
+bool platform_file_rewind(uint32_t handle) {
+    HANDLE file = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(handle));
+    return SetFilePointer(file, 0, nullptr, FILE_BEGIN) == 0;
+}
+
 }  // namespace flt

@@ -36,11 +36,17 @@ struct PluginBinding {
 
 enum ContextMode : uint32_t { kReadMode = 1, kWriteMode = 2 };
 
+// Where the plug-in's read stands: not started (or finished), started by
+// ReadStart with no ReadContinue yet, or used by an import (its continue
+// loop ran, to the end or not).
+enum ReadPhase : uint32_t { kReadIdle = 0, kReadStarted = 1, kReadUsed = 2 };
+
 struct PluginContext {
     PluginBinding *binding;
     uint32_t optionsDone;
     // Fixed when the context is opened; decides the record's exchange.
     ContextMode mode;
+    ReadPhase readPhase;
 };
 
 inline PluginContext *context_of(const FilterRecord *record) {

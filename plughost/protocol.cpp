@@ -4,8 +4,10 @@
 
 #include "common/delivery.h"
 #include "common/heap.h"
+#include "common/platform_plugin.h"
 #include "common/record_blocks.h"
 #include "context.h"
+#include "exchange.h"
 #include "record.h"
 #include "services.h"
 
@@ -60,32 +62,75 @@ uint32_t ExchangeFailure(const FilterRecord *record, const ExchangeOutcome &outc
     return outcome.fault;
 }
 
-// Runs selector 3 until the plug-in is done, with a ledger of the rows open;
-// returns the last result and leaves in `*complete` whether every row went
-// to the host.
-int16_t ReadRows(PluginBinding *binding, uint8_t *ledger, int32_t height, bool *complete) {
-    OpenRowLedger(ledger, height);
-    int16_t result;
+// Takes a chunk the plug-in left described in `data` when a selector
+// returned, unless it is the one it just handed over through advanceState.
+void TakeLeftChunk(RowAssembly &rows, const FormatRecord *format, const FilterRecord *record) {
+    if (!format->data) return;
+    BufferLayout chunk;
+    if (ReadLayout(format, rows.pixels(), rows.width(), rows.height(), &chunk) == 0 &&
+        rows.TookLast(chunk))
+        return;
+    TakeDescribedChunk(rows, format, record);
+}
+
+bool ExchangeStopped() {
+    return LastExchangeOutcome().fault || LastExchangeOutcome().refused;
+}
+
+// Runs selector 3 until the plug-in is done, with the rows' assembly open;
+// rows arrive through advanceState or as chunks left in `data`, the first of
+// them possibly left by ReadStart. Returns the last result.
+int16_t ReadRows(PluginBinding *binding, FilterRecord *record, RowAssembly &rows) {
+    FormatRecord *format = binding->record;
+    SetCurrentAssembly(&rows);
+    TakeLeftChunk(rows, format, record);
+    int16_t result = 0;
     // A plug-in that keeps asking after plughost declined its rows would
     // otherwise never leave the loop.
-    do {
+    while (!ExchangeStopped()) {
+        rows.ForgetLast();
         result = CallSelector(binding, formatSelectorReadContinue);
-    } while (binding->record->data && result == 0 && !LastExchangeOutcome().fault &&
-             !LastExchangeOutcome().refused);
-    *complete = AllRowsDelivered();
-    CloseRowLedger();
+        if (result != 0 || !format->data) break;
+        TakeLeftChunk(rows, format, record);
+    }
+    SetCurrentAssembly(nullptr);
     return result;
 }
 
 // Gives a read context's plug-in its finish selector, which releases what it
-// got for reading; a context whose plug-in is gone has nothing to finish.
+// got for reading; a context whose plug-in is gone or whose read is not
+// started has nothing to finish.
 void FinishRead(FilterRecord *record) {
     PluginContext *context = context_of(record);
-    if (context && context->mode == kReadMode && context->binding && context->binding->entry &&
-        context->binding->record) {
+    if (context && context->mode == kReadMode && context->readPhase != kReadIdle &&
+        context->binding && context->binding->entry && context->binding->record) {
         SetCurrentPair(context->binding->record, record);
         CallSelector(context->binding, formatSelectorReadFinish);
+        context->readPhase = kReadIdle;
     }
+}
+
+// A read the plug-in already ran (or that was finished) is run again from
+// ReadPrepare, with the file back at its start: the plug-in is never asked
+// to continue a read it ended, and every import delivers the whole image.
+uint32_t RestartRead(FilterRecord *record) {
+    PluginContext *context = context_of(record);
+    if (context->readPhase == kReadStarted) return 0;
+    FinishRead(record);
+    flt::platform_file_rewind(record->fileHandle);
+    PluginBinding *binding = context->binding;
+    SetCurrentPair(binding->record, record);
+    binding->record->data = nullptr;
+    int16_t result = RunSelectors(binding, {formatSelectorReadPrepare, formatSelectorReadStart});
+    if (result != 0) return PluginFailure(result);
+    context->readPhase = kReadStarted;
+    return 0;
+}
+
+// Fills the chunk a write selector left described in `data`, the request
+// of a plug-in that leaves the filling to the host.
+void FillLeftChunk(const FormatRecord *format, FilterRecord *record) {
+    if (format->data) FillDescribedChunk(format, record);
 }
 
 }  // namespace
@@ -109,9 +154,10 @@ int32_t Identify(FilterRecord *record) {
     int16_t result = RunSelectors(
         binding, {formatSelectorFilterFile, formatSelectorReadPrepare, formatSelectorReadStart});
     code = result != 0 ? PluginFailure(result) : PublishImageHeader(record, binding->record);
+    if (result == 0) context_of(record)->readPhase = kReadStarted;
     if (code == 0) return 1;
     // The plug-in started reading: its finish selector releases what it holds.
-    if (result == 0) CallSelector(binding, formatSelectorReadFinish);
+    FinishRead(record);
     ReleaseContext(record);
     return flt::fail(record, code);
 }
@@ -121,25 +167,29 @@ int32_t Import(FilterRecord *record) {
         if (!Identify(record)) return 0;
     } else {
         if (WrongMode(record, kReadMode)) return flt::fail(record, FERR_BAD_REQUEST);
-        uint32_t code = PublishImageHeader(record, context_of(record)->binding->record);
+        uint32_t code = RestartRead(record);
+        if (code == 0) code = PublishImageHeader(record, context_of(record)->binding->record);
         if (code != 0) return flt::fail(record, code);
     }
-    PluginBinding *binding = context_of(record)->binding;
-    flt::HeapBlock ledger(static_cast<size_t>(record->height));
-    if (!ledger) return flt::fail(record, FERR_NO_MEMORY);
+    PluginContext *context = context_of(record);
+    PluginBinding *binding = context->binding;
+    PixelFormat pixels;
+    if (uint32_t code = PixelFormatOf(binding->record, &pixels)) return flt::fail(record, code);
+    RowAssembly rows(record, pixels);
+    if (!rows.ready()) return flt::fail(record, FERR_NO_MEMORY);
     if (!flt::call_header(record))
         return flt::fail(record, flt::refusal_code(record, FERR_TRANSFER));
     SetCurrentPair(binding->record, record);
     ResetExchangeOutcome();
-    bool delivered = false;
-    int16_t result = ReadRows(binding, ledger.get(), record->height, &delivered);
+    context->readPhase = kReadUsed;
+    int16_t result = ReadRows(binding, record, rows);
     ExchangeOutcome outcome = LastExchangeOutcome();
     if (outcome.refused || outcome.fault)
         return flt::fail(record, ExchangeFailure(record, outcome));
     if (result != 0) return flt::fail(record, PluginFailure(result));
     // A plug-in that ends its loop early leaves the host with a partial
     // image; that is no success.
-    if (!delivered) return flt::fail(record, FERR_PLUGIN);
+    if (!rows.complete()) return flt::fail(record, FERR_PLUGIN);
     return 1;
 }
 
@@ -172,10 +222,15 @@ int32_t Export(FilterRecord *record) {
         int16_t result =
             RunSelectors(binding, {formatSelectorWritePrepare, formatSelectorWriteStart});
         bool started = result == 0;
-        while (started && format->data && result == 0 && !LastExchangeOutcome().fault)
+        while (started && format->data && result == 0 && !LastExchangeOutcome().fault) {
+            FillLeftChunk(format, record);
+            if (LastExchangeOutcome().fault) break;
             result = CallSelector(binding, formatSelectorWriteContinue);
+        }
         if (started) CallSelector(binding, formatSelectorWriteFinish);
-        code = result != 0 ? PluginFailure(result) : LastExchangeOutcome().fault;
+        // A chunk plughost could not fill explains the plug-in's failure too.
+        code = LastExchangeOutcome().fault;
+        if (code == 0 && result != 0) code = PluginFailure(result);
         record->errorCode = code;
     }
     UnloadPlugin(binding);

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "buffer_layout.h"
 #include "common/heap.h"
 #include "common/platform.h"
 #include "common/record_blocks.h"
@@ -73,13 +74,13 @@ void ScreenResolution(int32_t *x, int32_t *y) {
     *y = ok ? m.vertRes / m.vertSizeMm * 1000000 : 2834645;
 }
 
-uint32_t PublishPalette(FilterRecord *record, const FormatRecord *format) {
+// `mode` is the plug-in's mode with 16-bit modes taken as their 8-bit ones.
+uint32_t PublishPalette(FilterRecord *record, const FormatRecord *format, int16_t mode) {
     flt::release_block(&record->palette);
     int count = 0;
-    if (format->imageMode == plugInModeBitmap) count = 2;
-    if (format->imageMode == plugInModeGrayScale || format->imageMode == plugInModeIndexedColor)
-        count = 256;
-    if (format->imageMode == plugInModeLabColor) record->colorSpace = kColorSpaceLab;
+    if (mode == plugInModeBitmap) count = 2;
+    if (mode == plugInModeGrayScale || mode == plugInModeIndexedColor) count = 256;
+    if (mode == plugInModeLabColor) record->colorSpace = kColorSpaceLab;
     // "No palette" says so in the count too: a count left from an earlier
     // image next to a null palette would invite the host to read it.
     record->paletteCount = count;
@@ -88,7 +89,7 @@ uint32_t PublishPalette(FilterRecord *record, const FormatRecord *format) {
     if (!palette) return FERR_NO_MEMORY;
     for (int i = 0; i < count; ++i) {
         uint8_t *e = palette + 3 * i;
-        if (format->imageMode == plugInModeIndexedColor) {
+        if (mode == plugInModeIndexedColor) {
             e[0] = format->blueLUT[i];
             e[1] = format->greenLUT[i];
             e[2] = format->redLUT[i];
@@ -162,6 +163,8 @@ uint32_t PublishImageHeader(FilterRecord *record, const FormatRecord *format) {
     // An image without pixels is no image: the host would be told to take a
     // picture of no (or a negative) size.
     if (format->imageSize.h <= 0 || format->imageSize.v <= 0) return FERR_PLUGIN;
+    PixelFormat pixels;
+    if (uint32_t code = PixelFormatOf(format, &pixels)) return code;
     record->imageCount = 1;
     record->imageIndex = 1;
     record->planeKind = FE_PLANE_IMAGE;
@@ -174,9 +177,11 @@ uint32_t PublishImageHeader(FilterRecord *record, const FormatRecord *format) {
     if (!name) return FERR_NO_MEMORY;
     std::memcpy(name, kCompressionName, sizeof kCompressionName);
     flt::replace_block(&record->compressionName, name);
-    record->bitsPerPixel = format->depth * format->planes;
-    record->fileBitsPerPixel = record->bitsPerPixel;
-    if (uint32_t code = PublishPalette(record, format)) return code;
+    // The host gets rows of its own depths (16-bit samples become 8-bit, extra
+    // planes stay behind); the file's own depth is kept for information.
+    record->bitsPerPixel = pixels.hostBits;
+    record->fileBitsPerPixel = format->depth * format->planes;
+    if (uint32_t code = PublishPalette(record, format, pixels.mode)) return code;
     record->xResolution = ResolutionFromFixed(format->imageHRes);
     record->yResolution = ResolutionFromFixed(format->imageVRes);
     if (record->xResolution == 0 || record->yResolution == 0)
@@ -197,7 +202,8 @@ uint32_t DescribeHostImage(const FilterRecord *record, FormatRecord *format) {
             mode = plugInModeBitmap, depth = 1, planes = 1;
             break;
         case 4:
-            mode = plugInModeIndexedColor, depth = 4, planes = 1, tables = true;
+            // The interface has no 4-bit samples: the indexes go out as bytes.
+            mode = plugInModeIndexedColor, depth = 8, planes = 1, tables = true;
             break;
         case 8:
             tables = !IsGrayRamp(record);

@@ -22,8 +22,9 @@ uint32_t BuildFormatRecord(const FilterRecord *record, PluginBinding *binding, C
 void FreeFormatRecord(PluginBinding *binding);
 
 // Record to FilterRecord (import): size, depth, palette by mode, resolution,
-// "Uncompressed". 0, FERR_NO_MEMORY, or FERR_PLUGIN for an image the plug-in
-// gave no width or height.
+// "Uncompressed". 0, FERR_NO_MEMORY, FERR_PLUGIN for an image the plug-in
+// gave no width or height, or FERR_UNSUPPORTED for a mode, depth or plane
+// count the host has no rows for.
 uint32_t PublishImageHeader(FilterRecord *record, const FormatRecord *format);
 // FilterRecord to record (export): size, resolution, mode by depth, colour
 // tables. 0, or FERR_BAD_REQUEST for a depth no mode fits.

@@ -11,9 +11,6 @@ FilterRecord *g_filter = nullptr;
 uint8_t g_abort = 0;
 bool g_host_cancelled = false;
 ExchangeOutcome g_outcome = {false, 0};
-uint8_t *g_ledger = nullptr;
-int32_t g_ledger_height = 0;
-int32_t g_ledger_count = 0;
 
 }  // namespace
 
@@ -57,28 +54,6 @@ void NoteRefusal() {
 }
 void NoteFault(uint32_t code) {
     if (g_outcome.fault == 0) g_outcome.fault = code;
-}
-
-void OpenRowLedger(uint8_t *rows, int32_t height) {
-    g_ledger = rows;
-    g_ledger_height = height;
-    g_ledger_count = 0;
-}
-void CloseRowLedger() {
-    OpenRowLedger(nullptr, 0);
-}
-bool AllRowsDelivered() {
-    return g_ledger_count == g_ledger_height;
-}
-bool RowLedgerOpenFor(int32_t height) {
-    return g_ledger && g_ledger_height == height;
-}
-bool RowDelivered(int32_t y) {
-    return g_ledger[y] != 0;
-}
-void MarkRow(int32_t y) {
-    g_ledger[y] = 1;
-    ++g_ledger_count;
 }
 
 uint8_t PI_CDECL TestAbort() {

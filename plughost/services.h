@@ -30,13 +30,6 @@ struct ExchangeOutcome {
 void ResetExchangeOutcome();
 ExchangeOutcome LastExchangeOutcome();
 
-// The rows of the running import, one byte per row of the host's image (the
-// caller's block), set once a row went to the host. Rows move only while a
-// ledger is open: inside FE_IMPORT, after the host accepted the header call.
-void OpenRowLedger(uint8_t *rows, int32_t height);
-void CloseRowLedger();
-bool AllRowsDelivered();
-
 uint8_t PI_CDECL TestAbort();
 void PI_CDECL ReportProgress(int32_t done, int32_t total);
 
@@ -78,10 +71,5 @@ FormatRecord *CurrentFormat();
 FilterRecord *CurrentFilter();
 void NoteRefusal();
 void NoteFault(uint32_t code);
-// Whether a ledger for an image of `height` rows is open; whether host row y
-// went to the host already; MarkRow records that it did.
-bool RowLedgerOpenFor(int32_t height);
-bool RowDelivered(int32_t y);
-void MarkRow(int32_t y);
 
 }  // namespace plug

@@ -25,7 +25,12 @@ ScriptState *script() {
 #endif
 
 void DefaultImage(ScriptState *s, int16_t selector, FormatRecord *record) {
-    if (selector == formatSelectorReadStart) record->imageSize = {1, 1};
+    if (selector == formatSelectorReadStart) {
+        record->imageSize = {1, 1};
+        record->imageMode = plugInModeGrayScale;
+        record->depth = 8;
+        record->planes = 1;
+    }
     if (selector != formatSelectorReadContinue || s->read_loop_open) return;
     static uint8_t row[4];
     record->theRect = {0, 0, 1, 1};
