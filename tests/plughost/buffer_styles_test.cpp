@@ -1,0 +1,168 @@
+// Pixels in every buffer style a plug-in may use: whole rows, one plane at a
+// time, padded pixels, planar buffers, column tiles, chunks left in `data`,
+// 16-bit samples, extra planes, each mode; both directions.
+#include <cstring>
+
+#include "plug_fixture.h"
+
+namespace {
+
+enum Flow { kAdvance, kLeft, kMixed };
+
+struct Style {
+    const char *name;
+    int16_t mode, depth, planes;
+    int tileWidth;  // columns per tile; 0: whole rows
+    int rowsPer;    // rows per chunk
+    bool perPlane;  // one plane per chunk
+    int pad;        // extra bytes per pixel (interleaved) or per row
+    bool planar;    // planes one after another, planeBytes apart
+    Flow flow;
+};
+
+// The plug-in's sample of plane p at (x, y), at 8 bits.
+uint8_t sample(int x, int y, int p) {
+    return static_cast<uint8_t>(x * 37 + y * 11 + p * 71 + 5);
+}
+
+// One chunk as the plug-in lays it out.
+struct Piece {
+    PIRect rect;
+    int16_t lo, hi, colBytes;
+    int32_t rowBytes, planeBytes;
+    std::vector<uint8_t> bytes;
+
+    size_t at(int x, int y, int p) const {
+        return static_cast<size_t>((y - rect.top) * rowBytes + (x - rect.left) * colBytes +
+                                   (p - lo) * planeBytes);
+    }
+    void describe(FormatRecord *r) {
+        r->data = bytes.data();
+        r->theRect = rect;
+        r->loPlane = lo, r->hiPlane = hi, r->colBytes = colBytes;
+        r->rowBytes = rowBytes, r->planeBytes = planeBytes;
+    }
+};
+
+std::vector<Piece> cut(const Style &s, int w, int h) {
+    std::vector<Piece> out;
+    const int sb = s.depth / 8;
+    const int tile = s.tileWidth ? s.tileWidth : w;
+    for (int top = 0; top < h; top += s.rowsPer)
+        for (int left = 0; left < w; left += tile)
+            for (int lo = 0; lo < s.planes; lo += s.perPlane ? 1 : s.planes) {
+                Piece c{};
+                int bottom = std::min(h, top + s.rowsPer), right = std::min(w, left + tile);
+                int n = s.perPlane ? 1 : s.planes, cols = right - left, rows = bottom - top;
+                c.rect = {int16_t(top), int16_t(left), int16_t(bottom), int16_t(right)};
+                c.lo = int16_t(lo), c.hi = int16_t(lo + n - 1);
+                if (s.depth == 1) {
+                    c.rowBytes = (cols + 7) / 8 + s.pad;
+                } else if (s.planar) {
+                    c.colBytes = int16_t(sb), c.rowBytes = cols * sb + s.pad;
+                    c.planeBytes = rows * c.rowBytes;
+                } else {
+                    c.colBytes = int16_t(n * sb + s.pad), c.planeBytes = sb;
+                    c.rowBytes = cols * c.colBytes;
+                }
+                c.bytes.assign(static_cast<size_t>(rows * c.rowBytes + n * c.planeBytes + 8), 0xA5);
+                out.push_back(std::move(c));
+            }
+    return out;
+}
+
+void fill(Piece &c, int depth) {
+    for (int y = c.rect.top; y < c.rect.bottom; ++y)
+        for (int x = c.rect.left; x < c.rect.right; ++x)
+            for (int p = c.lo; p <= c.hi; ++p) {
+                uint8_t v = sample(x, y, p);
+                if (depth == 1) {
+                    uint8_t &b = c.bytes[static_cast<size_t>((y - c.rect.top) * c.rowBytes +
+                                                             (x - c.rect.left) / 8)];
+                    b = static_cast<uint8_t>((b & ~(0x80 >> ((x - c.rect.left) % 8))) |
+                                             ((v & 1) << (7 - (x - c.rect.left) % 8)));
+                } else if (depth == 16) {
+                    auto wide = static_cast<uint16_t>((v * 32768 + 127) / 255);
+                    std::memcpy(&c.bytes[c.at(x, y, p)], &wide, 2);
+                } else {
+                    c.bytes[c.at(x, y, p)] = v;
+                }
+            }
+}
+
+// The host's pixel x of row y (from the top) that the plug-in's samples make.
+std::vector<uint8_t> host_pixel(int16_t mode, int x, int y) {
+    switch (mode) {
+        case plugInModeRGBColor:
+        case 11:
+            return {sample(x, y, 2), sample(x, y, 1), sample(x, y, 0)};
+        case plugInModeLabColor:
+            return {sample(x, y, 0), sample(x, y, 1), sample(x, y, 2)};
+        case plugInModeCMYKColor:
+            return {sample(x, y, 0), sample(x, y, 1), sample(x, y, 2), sample(x, y, 3)};
+        default:
+            return {sample(x, y, 0)};
+    }
+}
+
+class ReadStyleTest : public PlugTest, public ::testing::WithParamInterface<Style> {};
+
+TEST_P(ReadStyleTest, HostGetsEveryRowOnceInItsOwnLayout) {
+    const Style &s = GetParam();
+    const int w = 11, h = 5;
+    auto pieces = std::make_shared<std::vector<Piece>>(cut(s, w, h));
+    for (Piece &c : *pieces) fill(c, s.depth);
+    auto next = std::make_shared<size_t>(0);
+    script.action = [=](int16_t selector, FormatRecord *r, intptr_t *) {
+        if (selector != formatSelectorReadContinue) return;
+        // Every piece through advanceState, or one piece left per call.
+        while (*next < pieces->size()) {
+            Piece &c = (*pieces)[(*next)++];
+            c.describe(r);
+            bool left = s.flow == kLeft || (s.flow == kMixed && *next % 2);
+            if (left) return;
+            ASSERT_EQ(r->advanceState(), 0);
+        }
+        r->data = nullptr;
+    };
+    describe(s.mode, w, h, s.depth, s.planes);
+    ASSERT_TRUE(session->import_image()) << record().errorCode;
+    ASSERT_EQ(session->rows().size(), static_cast<size_t>(h));
+    const host::Image &image = session->image();
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            if (s.depth == 1) {
+                int bit = image.row(y)[x / 8] >> (7 - x % 8) & 1;
+                ASSERT_EQ(bit, sample(x, y, 0) & 1) << x << "," << y;
+                continue;
+            }
+            std::vector<uint8_t> want = host_pixel(s.mode, x, y);
+            std::vector<uint8_t> got(image.row(y) + x * want.size(),
+                                     image.row(y) + (x + 1) * want.size());
+            ASSERT_EQ(got, want) << x << "," << y;
+        }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Styles, ReadStyleTest,
+    ::testing::Values(
+        Style{"interleaved", plugInModeRGBColor, 8, 3, 0, 5, false, 0, false, kAdvance},
+        Style{"per_plane", plugInModeRGBColor, 8, 3, 0, 1, true, 0, false, kAdvance},
+        Style{"padded", plugInModeRGBColor, 8, 3, 0, 2, false, 1, false, kAdvance},
+        Style{"planar", plugInModeRGBColor, 8, 3, 0, 5, false, 3, true, kAdvance},
+        Style{"tiles", plugInModeRGBColor, 8, 3, 4, 2, false, 0, false, kAdvance},
+        Style{"tiles_per_plane", plugInModeLabColor, 8, 3, 3, 3, true, 2, true, kMixed},
+        Style{"chunk_flow", plugInModeRGBColor, 8, 3, 0, 1, false, 0, false, kLeft},
+        Style{"mixed", plugInModeRGBColor, 8, 3, 5, 2, false, 0, false, kMixed},
+        Style{"sixteen", plugInModeRGBColor, 16, 3, 0, 2, false, 0, false, kAdvance},
+        Style{"mode_11", 11, 16, 3, 4, 5, true, 0, true, kLeft},
+        Style{"alpha", plugInModeRGBColor, 8, 4, 0, 5, false, 0, false, kAdvance},
+        Style{"gray", plugInModeGrayScale, 8, 1, 0, 2, false, 3, false, kLeft},
+        Style{"gray16_tiles", 10, 16, 1, 3, 5, false, 0, false, kAdvance},
+        Style{"indexed", plugInModeIndexedColor, 8, 1, 0, 5, false, 0, false, kAdvance},
+        Style{"cmyk", plugInModeCMYKColor, 8, 4, 0, 5, true, 0, true, kAdvance},
+        Style{"bitmap", plugInModeBitmap, 1, 1, 0, 2, false, 1, false, kMixed},
+        Style{"bitmap_tiles", plugInModeBitmap, 1, 1, 3, 5, false, 0, false, kAdvance}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+}  // namespace
