@@ -153,11 +153,22 @@ int32_t scratch_size(int32_t v) {
     return v & 0xFFFFF;
 }
 
-// The rows theRect announces, rowBytes apart: the buffer `data` must hold.
+int64_t span(int64_t step, int64_t count) {
+    return count > 1 ? (count - 1) * (step < 0 ? -step : step) : 0;
+}
+
+// The bytes the described chunk reaches from `data` (rows, columns and
+// planes at their steps; samples of up to two bytes, or packed bits): the
+// buffer `data` must hold. A description without plane range and steps
+// means whole pixels side by side, of at most 16 two-byte planes.
 int64_t announced_bytes(const FormatRecord *r) {
-    int64_t rows = int64_t{r->theRect.bottom} - r->theRect.top;
-    if (rows <= 0 || r->rowBytes <= 0) return 1;
-    return rows * r->rowBytes;
+    const int64_t rows = int64_t{r->theRect.bottom} - r->theRect.top;
+    const int64_t cols = int64_t{r->theRect.right} - r->theRect.left;
+    if (rows <= 0 || cols <= 0) return 1;
+    const bool whole = !r->colBytes && !r->planeBytes && !r->loPlane && !r->hiPlane;
+    const int64_t planes = whole ? 16 : int64_t{r->hiPlane} - r->loPlane + 1;
+    return span(r->rowBytes, rows) + span(whole ? 32 : r->colBytes, cols) +
+           span(whole ? 2 : r->planeBytes, planes) + (cols + 7) / 8 + 2;
 }
 
 // Points `data` at a buffer that truly holds the announced rows, from the
@@ -455,6 +466,11 @@ void PI_CDECL ScriptedPlugin(int16_t selector, FormatRecord *record, intptr_t *d
     const uint8_t head = g_plugin.script.u8();
     int16_t r = step_result(head);
     r = run_ops(record, head >> 3, r);
+    // plughost reads (or fills) a chunk left described after the call: the
+    // buffer must hold what the fields now describe.
+    if (record->data && record->data == g_plugin.dataBytes &&
+        g_plugin.dataSize < announced_bytes(record))
+        provide_data(record, 0);
     const bool loop =
         selector == formatSelectorReadContinue || selector == formatSelectorWriteContinue;
     if (loop && (g_plugin.script.done() || ++g_plugin.continues >= kMaxContinues))

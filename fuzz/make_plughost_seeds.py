@@ -58,6 +58,40 @@ def lut(index, r, g, b):
     return bytes([0x08, index, r, g, b])
 
 
+LO_PLANE, HI_PLANE, COL_BYTES, PLANE_BYTES = 5, 6, 7, 8
+
+
+def field(index, value):
+    return bytes([0x09, index]) + struct.pack("<i", value)
+
+
+def layout(lo, hi, col_bytes, plane_bytes):
+    """The plane range and steps of the chunks that follow."""
+    return [field(LO_PLANE, lo), field(HI_PLANE, hi), field(COL_BYTES, col_bytes),
+            field(PLANE_BYTES, plane_bytes)]
+
+
+def style_read(mode, depth, planes, pieces, left=False):
+    """17, 1, 2 (describe a 4 x 3 image), then pieces of (top, left, bottom,
+    right, row bytes, lo, hi, col bytes, plane bytes): through advanceState in
+    one selector 3, or one piece left in data per selector 3."""
+    head = step() + step() + step(0, describe(mode, 4, 3, depth, planes))
+    ops = [layout(lo, hi, cb, pb) + [rect(t, l, b, r, rb)] for t, l, b, r, rb, lo, hi, cb, pb in pieces]
+    if left:
+        return head + b"".join(step(0, *o, give_data()) for o in ops) + step(0, no_data()) + step()
+    return head + step(0, *[x for o in ops for x in o + [advance()]], no_data()) + step()
+
+
+def style_write(pieces):
+    """13, 14 (first piece left for the host to fill), 15 (one piece each),
+    16; pieces as in style_read."""
+    ops = [layout(lo, hi, cb, pb) + [rect(t, l, b, r, rb)] for t, l, b, r, rb, lo, hi, cb, pb in pieces]
+    body = step(0, *ops[0], give_data())
+    for o in ops[1:]:
+        body += step(0, *o, give_data())
+    return step() + body + step(0, no_data()) + step()
+
+
 def import_block(flags=0, index=1, refuse_row=0, refuse_progress=0):
     return struct.pack("<BbBB4hB", flags, index, refuse_row, refuse_progress, 0, 0, 0, 0, 0)
 
@@ -133,6 +167,32 @@ def seeds():
     yield "write_cancel_progress", bytes([EXPORT | STORE_CANCEL, 0]) + export_block(
         3, 2, 2, refuse_progress=1) + step() * 4 + step(0, rect(0, 0, 2, 3, 3), give_data()) + step(
         0, advance(0), progress(1, 2), no_data()) + step()
+
+    planes = [(0, 0, 3, 4, 4, p, p, 1, 0) for p in range(3)]
+    tiles = [(0, 0, 3, 2, 6, 0, 2, 3, 1), (0, 2, 3, 4, 6, 0, 2, 3, 1)]
+    imp = b"\0\0" + import_block()
+    yield "style_per_plane", imp + style_read(3, 8, 3, planes)
+    yield "style_padded", imp + style_read(3, 8, 3, [(0, 0, 3, 4, 17, 0, 2, 4, 1)])
+    yield "style_planar", imp + style_read(3, 8, 3, [(0, 0, 3, 4, 4, 0, 2, 1, 12)])
+    yield "style_tiles", imp + style_read(3, 8, 3, tiles)
+    yield "style_left_rows", imp + style_read(1, 8, 1, [(y, 0, y + 1, 4, 4, 0, 0, 1, 0)
+                                                        for y in range(3)], left=True)
+    yield "style_left_tiles_cmyk", imp + style_read(
+        4, 8, 4, [(0, 0, 3, 2, 8, 0, 3, 4, 1), (0, 2, 3, 4, 8, 0, 3, 4, 1)], left=True)
+    yield "style_rgb48", imp + style_read(11, 16, 3, [(0, 0, 3, 4, 24, 0, 2, 6, 2)])
+    yield "style_rgba", imp + style_read(3, 8, 4, [(0, 0, 3, 4, 16, 0, 3, 4, 1)])
+    yield "style_bitmap_tiles", imp + style_read(0, 1, 1, [(0, 0, 3, 3, 1, 0, 0, 0, 0),
+                                                           (0, 3, 3, 4, 1, 0, 0, 0, 0)])
+    yield "style_overlap", imp + style_read(3, 8, 3, [(0, 0, 3, 4, 12, 0, 2, 2, 1)])
+    yield "style_tiles_heap", bytes([HEAP_FAILURE, 6]) + import_block() + style_read(3, 8, 3, tiles)
+    yield "style_refuse_tile_row", b"\0\0" + import_block(refuse_row=2) + style_read(3, 8, 3, tiles)
+    exp = bytes([EXPORT | NO_DIALOG, 0])
+    yield "style_write_per_plane", exp + export_block(4, 3, 3) + style_write(planes)
+    yield "style_write_tiles", exp + export_block(4, 3, 3) + style_write(tiles)
+    yield "style_write_bitmap", exp + export_block(9, 3, 0) + style_write(
+        [(0, 0, 3, 9, 2, 0, 0, 0, 0)])
+    yield "style_write_indexed4", exp + export_block(4, 3, 1, 16, 3) + style_write(
+        [(0, 1, 3, 4, 3, 0, 0, 1, 0)])
 
 
 def main():

@@ -2,6 +2,8 @@
 // time, padded pixels, planar buffers, column tiles, chunks left in `data`,
 // 16-bit samples, extra planes, each mode; both directions.
 #include <cstring>
+#include <map>
+#include <tuple>
 
 #include "plug_fixture.h"
 
@@ -164,5 +166,163 @@ INSTANTIATE_TEST_SUITE_P(
         Style{"bitmap", plugInModeBitmap, 1, 1, 0, 2, false, 1, false, kMixed},
         Style{"bitmap_tiles", plugInModeBitmap, 1, 1, 3, 5, false, 0, false, kAdvance}),
     [](const auto &info) { return std::string(info.param.name); });
+
+struct WriteStyle {
+    const char *name;
+    int32_t bits;
+    int32_t colorSpace;
+    bool whiteFirst;  // 1-bit palette {white, black}
+    Style layout;     // mode, depth and planes come from the host's description
+};
+
+// The host's sample of plug-in plane p at (x, y), at the interface's sense.
+uint8_t host_sample(const host::Image &image, const WriteStyle &s, int x, int y, int p) {
+    const uint8_t *row = image.row(y);
+    switch (s.bits) {
+        case 1:
+            return static_cast<uint8_t>((row[x / 8] >> (7 - x % 8) & 1) ^ s.whiteFirst);
+        case 4:
+            return static_cast<uint8_t>(x % 2 ? row[x / 2] & 15 : row[x / 2] >> 4);
+        case 24:
+            return row[3 * x + (s.colorSpace ? p : 2 - p)];
+        default:
+            return row[static_cast<size_t>(x * s.bits / 8 + p)];
+    }
+}
+
+uint8_t piece_sample(const Piece &c, int depth, int x, int y, int p) {
+    if (depth != 1) return c.bytes[c.at(x, y, p)];
+    int i = x - c.rect.left;
+    return c.bytes[static_cast<size_t>((y - c.rect.top) * c.rowBytes + i / 8)] >> (7 - i % 8) & 1;
+}
+
+class WriteStyleTest : public PlugTest, public ::testing::WithParamInterface<WriteStyle> {};
+
+TEST_P(WriteStyleTest, PluginGetsEverySampleInTheLayoutItAskedFor) {
+    const WriteStyle &s = GetParam();
+    const int w = 11, h = 5;
+    host::Image image = gray_image(w, h, 16);
+    image.bitsPerPixel = s.bits;
+    image.allocate();
+    for (size_t i = 0; i < image.pixels.size(); ++i) image.pixels[i] = uint8_t(i * 7 + 3);
+    if (s.bits == 1)
+        image.palette = s.whiteFirst ? std::vector<uint8_t>{255, 255, 255, 0, 0, 0}
+                                     : std::vector<uint8_t>{0, 0, 0, 255, 255, 255};
+    record().colorSpace = s.colorSpace;
+    record().requestFlags = FRI_NO_DIALOG;
+    std::map<std::tuple<int, int, int>, uint8_t> got;
+    auto pieces = std::make_shared<std::vector<Piece>>();
+    auto next = std::make_shared<size_t>(0);
+    auto take = [&got](const Piece &c, int depth) {
+        for (int y = c.rect.top; y < c.rect.bottom; ++y)
+            for (int x = c.rect.left; x < c.rect.right; ++x)
+                for (int p = c.lo; p <= c.hi; ++p) got[{x, y, p}] = piece_sample(c, depth, x, y, p);
+    };
+    script.action = [&, pieces, next](int16_t selector, FormatRecord *r, intptr_t *) {
+        if (selector == formatSelectorWriteStart) {
+            Style layout = s.layout;
+            layout.depth = r->depth, layout.planes = r->planes;
+            *pieces = cut(layout, w, h);
+        }
+        if (selector != formatSelectorWriteStart && selector != formatSelectorWriteContinue) return;
+        // The host filled the piece left described before this call.
+        if (*next > 0 && s.layout.flow != kAdvance) take((*pieces)[*next - 1], r->depth);
+        r->data = nullptr;
+        while (*next < pieces->size()) {
+            Piece &c = (*pieces)[(*next)++];
+            c.describe(r);
+            if (s.layout.flow == kLeft) return;
+            ASSERT_EQ(r->advanceState(), 0);
+            take(c, r->depth);
+        }
+        r->data = nullptr;
+    };
+    ASSERT_TRUE(session->export_plane(image, 1, 1)) << record().errorCode;
+    const int planes = s.bits == 32 ? 4 : s.bits == 24 ? 3 : 1;
+    ASSERT_EQ(got.size(), static_cast<size_t>(w * h * planes));
+    for (const auto &[at, v] : got) {
+        auto [x, y, p] = at;
+        ASSERT_EQ(v, host_sample(image, s, x, y, p)) << x << "," << y << "," << p;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Styles, WriteStyleTest,
+    ::testing::Values(
+        WriteStyle{"rgb_interleaved", 24, 0, false, {"", 0, 0, 0, 0, 5, false, 0, false, kAdvance}},
+        WriteStyle{"rgb_per_plane", 24, 0, false, {"", 0, 0, 0, 0, 1, true, 0, false, kAdvance}},
+        WriteStyle{"rgb_padded_tiles", 24, 0, false, {"", 0, 0, 0, 4, 2, false, 1, false, kLeft}},
+        WriteStyle{"rgb_planar", 24, 0, false, {"", 0, 0, 0, 0, 5, false, 2, true, kLeft}},
+        WriteStyle{
+            "lab_per_plane_tiles", 24, 11, false, {"", 0, 0, 0, 3, 2, true, 0, false, kLeft}},
+        WriteStyle{"cmyk", 32, 0, false, {"", 0, 0, 0, 0, 3, true, 0, true, kAdvance}},
+        WriteStyle{"gray_host_filled", 8, 0, false, {"", 0, 0, 0, 0, 1, false, 0, false, kLeft}},
+        WriteStyle{
+            "four_bit_as_bytes", 4, 0, false, {"", 0, 0, 0, 3, 5, false, 0, false, kAdvance}},
+        WriteStyle{"bitmap", 1, 0, false, {"", 0, 0, 0, 0, 2, false, 1, false, kAdvance}},
+        WriteStyle{"bitmap_white_first", 1, 0, true, {"", 0, 0, 0, 0, 5, false, 0, false, kLeft}}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+struct Hostile {
+    const char *name;
+    int16_t mode, depth, planes;
+    Piece piece;  // rect, planes and steps; the bytes are the test's
+};
+
+class HostileLayoutTest : public PlugTest, public ::testing::WithParamInterface<Hostile> {};
+
+// Descriptions that would make samples or rows overlap, or reach planes the
+// image does not have, are declined before a byte moves.
+TEST_P(HostileLayoutTest, IsDeclinedBeforeAnyRowMoves) {
+    const Hostile &c = GetParam();
+    std::vector<int16_t> results;
+    script.action = [&](int16_t selector, FormatRecord *r, intptr_t *) {
+        static uint8_t bytes[256];
+        if (selector != formatSelectorReadContinue) return;
+        Piece p = c.piece;
+        p.describe(r);
+        r->data = bytes;
+        results.push_back(r->advanceState());
+        r->data = nullptr;
+    };
+    describe(c.mode, 4, 3, c.depth, c.planes);
+    EXPECT_FALSE(session->import_image());
+    EXPECT_EQ(record().errorCode, static_cast<uint32_t>(FERR_PLUGIN));
+    EXPECT_EQ(results, (std::vector<int16_t>{formatBadParameters}));
+    EXPECT_TRUE(session->rows().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Descriptions, HostileLayoutTest,
+    ::testing::Values(
+        Hostile{
+            "plane_past_the_image", plugInModeRGBColor, 8, 3, {{0, 0, 3, 4}, 0, 3, 4, 16, 1, {}}},
+        Hostile{"planes_reversed", plugInModeRGBColor, 8, 3, {{0, 0, 3, 4}, 2, 1, 3, 12, 1, {}}},
+        Hostile{"negative_plane", plugInModeRGBColor, 8, 3, {{0, 0, 3, 4}, -1, 1, 3, 12, 1, {}}},
+        Hostile{"pixels_overlap", plugInModeRGBColor, 8, 3, {{0, 0, 3, 4}, 0, 2, 2, 12, 1, {}}},
+        Hostile{"planes_share_bytes", plugInModeRGBColor, 8, 3, {{0, 0, 3, 4}, 0, 2, 3, 12, 0, {}}},
+        Hostile{"planar_rows_overlap", plugInModeRGBColor, 8, 3, {{0, 0, 3, 4}, 0, 2, 1, 4, 8, {}}},
+        Hostile{
+            "sixteen_bit_overlap", plugInModeRGBColor, 16, 3, {{0, 0, 1, 4}, 0, 2, 6, 24, 1, {}}},
+        Hostile{
+            "negative_column_step", plugInModeGrayScale, 8, 1, {{0, 0, 1, 4}, 0, 0, -1, 4, 0, {}}},
+        Hostile{"bitmap_rows_overlap", plugInModeBitmap, 1, 1, {{0, 0, 3, 4}, 0, 0, 0, 0, 0, {}}}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(PlugTest, ImageTheHostHasNoRowsForIsRefusedAtIdentify) {
+    struct Case {
+        int16_t mode, depth, planes;
+    };
+    // Multichannel, 16-bit indexes, 8-bit Bitmap, RGB without blue, 4-bit
+    // grey, 16-bit-only mode at 8 bits, more planes than the record maps.
+    for (Case c : {Case{7, 8, 2}, Case{2, 16, 1}, Case{0, 8, 1}, Case{3, 8, 2}, Case{1, 4, 1},
+                   Case{11, 8, 3}, Case{3, 8, 17}}) {
+        script.reset();
+        describe(c.mode, 4, 3, c.depth, c.planes);
+        EXPECT_FALSE(session->identify()) << c.mode << "/" << c.depth << "/" << c.planes;
+        EXPECT_EQ(record().errorCode, static_cast<uint32_t>(FERR_UNSUPPORTED));
+        EXPECT_EQ(record().filterState, nullptr);
+    }
+}
 
 }  // namespace
