@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Installs the Debian packages of the Windows build when missing: the
-# mingw-w64 cross compiler and zlib for it, GoogleTest's sources; with
-# --wine also Wine (32-bit, so the i386 architecture is added), Xvfb and
-# xdotool for running the tests and the dialog.
+# mingw-w64 cross compiler and zlib for it, GoogleTest's sources, CLI11's
+# headers (filterhost.exe); with --wine also Wine (32-bit, so the i386
+# architecture is added), Xvfb and xdotool for running the tests and the
+# dialog.
 set -euo pipefail
-packages=(cmake make g++ mingw-w64 libz-mingw-w64-dev googletest imagemagick)
+packages=(cmake make g++ mingw-w64 libz-mingw-w64-dev googletest imagemagick libcli11-dev)
 wine=0
 [ "${1:-}" = "--wine" ] && wine=1
 [ $wine -eq 1 ] && packages+=(wine wine32 xvfb xauth xdotool)

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, when missing.
 set -euo pipefail
-packages=(cmake g++ make googletest libgtest-dev libbenchmark-dev zlib1g-dev libpng-dev
+packages=(cmake g++ make googletest libgtest-dev libbenchmark-dev zlib1g-dev libpng-dev libcli11-dev
           netpbm imagemagick pngcheck ffmpeg g++-multilib
           binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 icoutils
           clang-14 libclang-rt-14-dev)

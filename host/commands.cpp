@@ -1,0 +1,272 @@
+// filterhost's commands for one file: list the modules' formats, identify a
+// file, convert between formats by driving the modules as a host does.
+#include "host/commands.h"
+
+#include <cctype>
+#include <cstdio>
+
+namespace filterhost {
+namespace {
+
+// printf onto the end of *text.
+template <typename... Args>
+void appendf(std::string *text, const char *format, Args... args) {
+    const int n = std::snprintf(nullptr, 0, format, args...);
+    if (n <= 0) return;
+    const size_t at = text->size();
+    text->resize(at + static_cast<size_t>(n) + 1);
+    std::snprintf(&(*text)[at], static_cast<size_t>(n) + 1, format, args...);
+    text->resize(at + static_cast<size_t>(n));
+}
+
+std::string extension_of(const std::string &path) {
+    size_t dot = path.find_last_of('.');
+    size_t slash = path.find_last_of('/');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
+    return path.substr(dot + 1);
+}
+
+std::string none_loaded(const Modules &modules) {
+    return modules.error.empty() ? "no modules found" : modules.error;
+}
+
+bool is_plughost(const host::Module &m) {
+    return m.name() == "plughost";
+}
+
+void prepare_session(host::Session &s, const Options &o) {
+    if (!o.plugin.empty()) {
+        s.record().pluginPath = const_cast<char *>(o.plugin.c_str());
+        s.record().filterId = o.filter_id;
+        std::string dir = o.plugin_dir;
+        if (dir.empty()) {
+            size_t slash = o.plugin.find_last_of('/');
+            dir = slash == std::string::npos ? "." : o.plugin.substr(0, slash);
+        }
+        s.directory = dir + "/";
+    }
+    if (!o.ini.empty()) s.record().iniPath = const_cast<char *>(o.ini.c_str());
+    if (o.on_percent) {
+        s.on_row = [&o](const host::RowCall &c, const uint8_t *) { o.on_percent(c.percent); };
+    }
+}
+
+// The modules that may read a file: plughost first when a plug-in is named
+// (so the plug-in gets the file before the built-in formats), and the
+// built-in format modules.
+std::vector<const host::Module *> readers(const Modules &all, const Options &o) {
+    std::vector<const host::Module *> out;
+    for (const auto &m : all.loaded)
+        if (is_plughost(*m) && !o.plugin.empty()) out.push_back(m.get());
+    for (const auto &m : all.loaded)
+        if (!is_plughost(*m)) out.push_back(m.get());
+    return out;
+}
+
+// Hands the input to the session: plughost's plug-ins read the file through
+// its handle, the format modules take the bytes.
+bool hand_over_input(host::Session &s, const std::vector<uint8_t> &bytes, const std::string &path) {
+    if (is_plughost(s.module())) return s.map_file(path);
+    s.set_file(bytes);
+    return true;
+}
+
+const host::Module *identify(const Modules &modules, const std::vector<uint8_t> &bytes,
+                             const Options &o, const std::string &path) {
+    for (const host::Module *m : readers(modules, o)) {
+        host::Session s(*m);
+        prepare_session(s, o);
+        if (!hand_over_input(s, bytes, path)) continue;
+        bool ok = s.identify();
+        s.end_import();
+        if (ok) return m;
+    }
+    return nullptr;
+}
+
+// One line per image of a file that holds several (bitmap resources,
+// colour image and transparency plane).
+void list_images(const host::Module &m, const std::vector<uint8_t> &bytes, const Options &o,
+                 int32_t count, std::string *text) {
+    for (int32_t index = 1; index <= count; ++index) {
+        host::Session s(m);
+        prepare_session(s, o);
+        s.set_file(bytes);
+        s.record().imageIndex = index;
+        const FilterRecord &r = s.record();
+        if (s.identify()) {
+            appendf(text,
+                    "image %d: %d x %d, %d bits per pixel (%d in the file), %d palette entries\n",
+                    index, r.width, r.height, r.bitsPerPixel, r.fileBitsPerPixel, r.paletteCount);
+        } else {
+            appendf(text, "image %d: %s\n", index, host::error_message(r.errorCode).c_str());
+        }
+        s.end_import();
+    }
+}
+
+void describe_record(const host::Module &m, const FilterRecord &r, std::string *text) {
+    appendf(text, "module: %s (%s)\n", m.name().c_str(), m.descriptor().name.c_str());
+    appendf(text, "size: %d x %d, %d bits per pixel (%d in the file)\n", r.width, r.height,
+            r.bitsPerPixel, r.fileBitsPerPixel);
+    appendf(text, "images: %d (index %d), plane kind %d, linked %d\n", r.imageCount, r.imageIndex,
+            r.planeKind, r.linkedCount);
+    appendf(text, "resolution: %d x %d pixels per km\n", r.xResolution, r.yResolution);
+    appendf(text, "palette: %d entries\n", r.paletteCount);
+    if (r.compressionName) appendf(text, "compression: %s\n", r.compressionName);
+    if (r.comment) appendf(text, "comment: %s\n", r.comment);
+}
+
+// Imports one image of the file; *linked_alpha tells whether it has a linked
+// transparency plane that import index 2 delivers.
+std::string import_index(const host::Module &m, const std::vector<uint8_t> &bytes, const Options &o,
+                         const std::string &in, int32_t index, host::Image *image,
+                         bool *linked_alpha) {
+    host::Session s(m);
+    prepare_session(s, o);
+    if (!hand_over_input(s, bytes, in)) return "cannot open " + in;
+    s.record().imageIndex = index;
+    s.record().region = o.region;
+    if (o.fit) s.record().requestFlags |= 0x40;
+    bool ok = s.import_image();
+    uint32_t code = s.record().errorCode;
+    *linked_alpha = s.record().imageCount >= 2 && s.record().linkedCount == 1;
+    s.end_import();
+    if (!ok) return in + ": import failed: " + host::error_message(code);
+    *image = s.image();
+    return "";
+}
+
+// Imports `in` into image, and its transparency plane into alpha when the
+// colour image was asked for and the file links one to it.
+std::string import_input(const Modules &modules, const std::vector<uint8_t> &bytes,
+                         const Options &o, const std::string &in, host::Image *image,
+                         host::Image *alpha) {
+    const host::Module *m = identify(modules, bytes, o, in);
+    if (!m) return in + ": no module recognises this file";
+    bool linked = false;
+    std::string error = import_index(*m, bytes, o, in, o.index, image, &linked);
+    if (!error.empty() || !linked || o.index > 1) return error;
+    return import_index(*m, bytes, o, in, 2, alpha, &linked);
+}
+
+// The module that writes files with the extension of `out`: a built-in
+// format module writes its own extensions; anything else goes to the named
+// plug-in. Null when none does (netpbm files are then the host's).
+const host::Module *writer_for(const Modules &modules, const Options &o, const std::string &ext) {
+    for (const auto &c : modules.loaded)
+        if (!is_plughost(*c) && c->handles_extension(ext)) return c.get();
+    for (const auto &c : modules.loaded)
+        if (is_plughost(*c) && !o.plugin.empty()) return c.get();
+    return nullptr;
+}
+
+// The option travels as the module keeps it: in the settings file that
+// FE_OPTIONS reads before its dialog (none shows without a window system,
+// which confirms the stored value) and writes back after.
+std::string store_interlace(host::Session &s, const Options &o, const std::string &out) {
+    std::string ini = o.ini.empty() ? out + ".options.ini" : o.ini;
+    std::string text = "[PNG Filter]\r\nInterlace=1\r\n";
+    if (!host::write_file(ini, std::vector<uint8_t>(text.begin(), text.end())))
+        return "cannot write " + ini;
+    s.record().iniPath = const_cast<char *>(ini.c_str());
+    bool ok = s.call(FE_OPTIONS) != 0;
+    if (o.ini.empty()) std::remove(ini.c_str());
+    if (!ok) return out + ": options failed: " + host::error_message(s.record().errorCode);
+    return "";
+}
+
+std::string export_output(const Modules &modules, const host::Image &image,
+                          const host::Image &alpha, const Options &o, const std::string &out) {
+    std::string ext = extension_of(out);
+    for (char &c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const host::Module *m = writer_for(modules, o, ext);
+    if (!m && (ext == "pbm" || ext == "pgm" || ext == "ppm" || ext == "pnm")) {
+        if (!host::write_file(out, host::write_netpbm(image))) return "cannot write " + out;
+        return "";
+    }
+    if (!m) return out + ": no module writes ." + ext + " files";
+    host::Session s(*m);
+    prepare_session(s, o);
+    s.record().filePath = const_cast<char *>(out.c_str());
+    if (o.interlace) {
+        std::string error = store_interlace(s, o, out);
+        if (!error.empty()) return error;
+    }
+    // A plug-in writes the file itself, through the handle, and takes one
+    // image: a transparency plane has no place in its record.
+    bool plugin = is_plughost(*m);
+    if (plugin && !s.open_output(out)) return "cannot write " + out;
+    bool two = !alpha.pixels.empty() && !plugin;
+    const host::Image adapted = host::adapt_for_export(image, m->descriptor().wordB);
+    bool ok = s.export_plane(adapted, two ? 2 : 1, 1) && (!two || s.export_plane(alpha, 2, 2));
+    uint32_t code = s.record().errorCode;
+    s.end_export();
+    s.close_files();
+    if (!ok) {
+        if (plugin) std::remove(out.c_str());
+        return out + ": export failed: " + host::error_message(code);
+    }
+    if (!plugin && !host::write_file(out, s.output())) return "cannot write " + out;
+    return "";
+}
+
+}  // namespace
+
+Modules load_modules(const std::string &dir) {
+    Modules modules;
+    modules.loaded = host::load_all_modules(dir, &modules.error);
+    return modules;
+}
+
+std::string list_formats(const Modules &modules) {
+    if (modules.loaded.empty()) return none_loaded(modules);
+    for (const auto &m : modules.loaded) {
+        host::Session s(*m);
+        s.call(FE_GET_CAPS);
+        const host::Descriptor &d = m->descriptor();
+        std::string exts;
+        for (const auto &e : d.extensions) exts += (exts.empty() ? "*." : ";*.") + e;
+        std::printf("%-10s %-32s %-12s caps 0x%x\n", m->name().c_str(), d.name.c_str(),
+                    exts.c_str(), s.record().filterFlags);
+        for (const auto &c : d.compressions)
+            std::printf("%-10s   compression: code 0x%02x \"%s\"\n", "", c.code, c.entry.c_str());
+    }
+    return "";
+}
+
+std::string describe_file(const Modules &modules, const Options &o, const std::string &path,
+                          std::string *text) {
+    std::vector<uint8_t> bytes;
+    if (!host::read_file(path, &bytes)) return "cannot read " + path;
+    const host::Module *m = identify(modules, bytes, o, path);
+    if (!m) return path + ": no module recognises this file";
+    host::Session s(*m);
+    prepare_session(s, o);
+    if (!hand_over_input(s, bytes, path)) return "cannot open " + path;
+    s.record().imageIndex = o.index;
+    if (!s.identify()) return path + ": " + host::error_message(s.record().errorCode);
+    describe_record(*m, s.record(), text);
+    const int32_t count = s.record().imageCount;
+    s.end_import();
+    if (count > 1) list_images(*m, bytes, o, count, text);
+    return "";
+}
+
+std::string convert_file(const Modules &modules, const Options &o, const std::string &in,
+                         const std::string &out) {
+    std::vector<uint8_t> bytes;
+    if (!host::read_file(in, &bytes)) return "cannot read " + in;
+    host::Image image, alpha;
+    std::string error;
+    if (host::is_netpbm(bytes) && o.plugin.empty()) {
+        if (!host::read_netpbm(bytes, &image, &alpha, &error)) return in + ": " + error;
+    } else {
+        if (modules.loaded.empty()) return none_loaded(modules);
+        error = import_input(modules, bytes, o, in, &image, &alpha);
+        if (!error.empty()) return error;
+    }
+    return export_output(modules, image, alpha, o, out);
+}
+
+}  // namespace filterhost

@@ -1,0 +1,54 @@
+// The work behind filterhost's commands, one file at a time. Each function
+// returns an empty string on success, or the reason of the failure as
+// filterhost prints it after "filterhost: ".
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/host.h"
+
+namespace filterhost {
+
+struct Options {
+    std::string modules_dir;
+    std::string plugin;
+    std::string plugin_dir;
+    std::string ini;
+    uint32_t filter_id = 0;
+    int32_t index = 0;
+    FilterRect region{};
+    bool fit = false;
+    bool interlace = false;
+    // Told the percent of each row the modules deliver while importing;
+    // empty when nobody draws a bar.
+    std::function<void(int32_t percent)> on_percent;
+};
+
+// The modules loaded once for a whole run.
+struct Modules {
+    std::vector<std::unique_ptr<host::Module>> loaded;
+    std::string error;  // why one did not load
+};
+Modules load_modules(const std::string &dir);
+
+// Prints one line per module (name, format, extensions, capabilities) and
+// its compression entries.
+std::string list_formats(const Modules &modules);
+
+// Appends to *text what the module that recognises `path` reports of it:
+// size, depth, images, resolution, palette, and one line per image when the
+// file holds several.
+std::string describe_file(const Modules &modules, const Options &o, const std::string &path,
+                          std::string *text);
+
+// Reads `in` (through the module that recognises it, or the host's own
+// netpbm reader) and writes `out` with the module that writes its extension
+// (or the plug-in, or the host's netpbm writer).
+std::string convert_file(const Modules &modules, const Options &o, const std::string &in,
+                         const std::string &out);
+
+}  // namespace filterhost
