@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "plughost/script_plugin.h"
@@ -232,6 +233,70 @@ TEST(PlughostSweep, ScriptedPlugin) {
         export_case(SCRIPT_PLUGIN, "scripted export", image(kWidth, kRows, 8, ramp(256)), false),
         export_case(SCRIPT_PLUGIN, "scripted export after options",
                     image(kWidth, kRows, 8, ramp(256)), true),
+    };
+    sweep::run_all(cases);
+    g_script.reset();
+}
+
+// The scripted plug-in in the other buffer styles: an RGB image read as
+// column tiles of one plane each (plughost assembles the rows in an image
+// buffer), and written one plane per request left in `data` for plughost to
+// fill; a progress report after each piece.
+bool report(FormatRecord *r, int16_t selector, int done, int total) {
+    r->progressProc(done, total);
+    if (!r->abortProc()) return true;
+    g_script.results[selector] = piUserCanceledErr;
+    r->data = nullptr;
+    return false;
+}
+
+void planes_and_tiles(int16_t selector, FormatRecord *r, intptr_t *) {
+    static uint8_t plane[kRows][kWidth];
+    static int requested = 0;
+    g_script.results.clear();
+    r->loPlane = r->hiPlane = 0;
+    r->colBytes = 1;
+    r->rowBytes = kWidth;
+    r->planeBytes = 0;
+    if (selector == formatSelectorReadStart) {
+        r->imageMode = plugInModeRGBColor;
+        r->imageSize = {kRows, kWidth};
+        r->depth = 8;
+        r->planes = 3;
+    }
+    if (selector == formatSelectorReadContinue) {
+        r->data = plane;
+        for (int16_t p = 0; p < 3; ++p)
+            for (int16_t left = 0; left < kWidth; left += 2) {
+                r->loPlane = r->hiPlane = p;
+                r->theRect = {0, left, kRows, static_cast<int16_t>(std::min(left + 2, +kWidth))};
+                if (int16_t taken = r->advanceState()) {
+                    g_script.results[selector] = taken;
+                    r->data = nullptr;
+                    return;
+                }
+                if (!report(r, selector, p * 2 + left / 2 + 1, 6)) return;
+            }
+        r->data = nullptr;
+    }
+    if (selector == formatSelectorWriteStart) requested = 0;
+    if (selector == formatSelectorWriteContinue && !report(r, selector, requested, 3)) return;
+    if (selector == formatSelectorWriteStart || selector == formatSelectorWriteContinue) {
+        r->data = requested < r->planes ? plane : nullptr;
+        r->loPlane = r->hiPlane = static_cast<int16_t>(requested++);
+        r->theRect = {0, 0, kRows, kWidth};
+    }
+}
+
+TEST(PlughostSweep, ScriptedPluginInPlanesAndTiles) {
+    g_script.reset();
+    g_script.default_image = false;
+    g_script.action = planes_and_tiles;
+    const std::string file = write_temp("tiles.bin", "anything");
+    std::vector<sweep::Case> cases = {
+        import_case(SCRIPT_PLUGIN, file, "tiles of planes", true),
+        export_case(SCRIPT_PLUGIN, "planes filled by the host", image(kWidth, kRows, 24, {}),
+                    false),
     };
     sweep::run_all(cases);
     g_script.reset();

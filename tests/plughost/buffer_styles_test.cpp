@@ -115,15 +115,21 @@ TEST_P(ReadStyleTest, HostGetsEveryRowOnceInItsOwnLayout) {
     auto pieces = std::make_shared<std::vector<Piece>>(cut(s, w, h));
     for (Piece &c : *pieces) fill(c, s.depth);
     auto next = std::make_shared<size_t>(0);
+    // kAdvance: every piece through advanceState in one call. kLeft: one
+    // piece left described per call, the first by ReadStart. kMixed: one
+    // piece per call, every other one handed over through advanceState and
+    // left described as well (it must not arrive twice).
     script.action = [=](int16_t selector, FormatRecord *r, intptr_t *) {
-        if (selector != formatSelectorReadContinue) return;
-        // Every piece through advanceState, or one piece left per call.
+        bool first = selector == formatSelectorReadStart && s.flow == kLeft;
+        if (selector != formatSelectorReadContinue && !first) return;
+        r->data = nullptr;
         while (*next < pieces->size()) {
             Piece &c = (*pieces)[(*next)++];
             c.describe(r);
-            bool left = s.flow == kLeft || (s.flow == kMixed && *next % 2);
-            if (left) return;
-            ASSERT_EQ(r->advanceState(), 0);
+            if (s.flow != kLeft && (s.flow == kAdvance || *next % 2)) {
+                ASSERT_EQ(r->advanceState(), 0);
+            }
+            if (s.flow != kAdvance) return;
         }
         r->data = nullptr;
     };
