@@ -117,7 +117,8 @@ uint32_t RestartRead(FilterRecord *record) {
     PluginContext *context = context_of(record);
     if (context->readPhase == kReadStarted) return 0;
     FinishRead(record);
-    flt::platform_file_rewind(record->fileHandle);
+    // Handle 0 is no file (a null handle on Windows; the host's "none" here).
+    if (record->fileHandle != 0) flt::platform_file_rewind(record->fileHandle);
     PluginBinding *binding = context->binding;
     SetCurrentPair(binding->record, record);
     binding->record->data = nullptr;
