@@ -1,7 +1,7 @@
 #include "buffer_layout.h"
 
-#include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "common/filter.h"
 
@@ -90,7 +90,10 @@ bool StepsSeparate(Step *steps, int n, int64_t sampleBytes) {
     int used = 0;
     for (int i = 0; i < n; ++i)
         if (steps[i].count > 1) steps[used++] = steps[i];
-    std::sort(steps, steps + used, [](const Step &a, const Step &b) { return a.bytes < b.bytes; });
+    // At most three steps: an insertion sort.
+    for (int i = 1; i < used; ++i)
+        for (int j = i; j > 0 && steps[j].bytes < steps[j - 1].bytes; --j)
+            std::swap(steps[j], steps[j - 1]);
     int64_t span = sampleBytes;
     for (int i = 0; i < used; ++i) {
         if (steps[i].bytes < span) return false;
