@@ -19,8 +19,8 @@ if [ $tests = ON ] && [ ! -f "$gtest_dir/lib/cmake/GTest/GTestConfig.cmake" ]; t
   cmake --build "$build/_deps/googletest" -j"$jobs" >/dev/null
   cmake --install "$build/_deps/googletest" >/dev/null
 fi
-cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DFILTERS_BENCH=OFF \
-  -DFILTERS_TESTS=$tests -DGTest_DIR="$gtest_dir/lib/cmake/GTest" >/dev/null
+scripts/configure.sh "$build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DFILTERS_BENCH=OFF \
+  -DFILTERS_TESTS=$tests -DGTest_DIR="$gtest_dir/lib/cmake/GTest"
 # Without --tests: the DLLs and filterhost.exe; with it, also the test
 # programs named in FILTERS_WIN_TESTS (all when unset).
 targets=(pngxchg paintxchg gemxchg plughost rsrcxchg filterhost)

@@ -20,8 +20,8 @@ shift $(( $# > 2 ? 2 : $# ))
 
 cc=${FUZZ_CC:-clang-14}
 cxx=${FUZZ_CXX:-clang++-14}
-cmake -S . -B build-fuzz -DCMAKE_C_COMPILER="$cc" -DCMAKE_CXX_COMPILER="$cxx" \
-      -DFILTERS_FUZZ=ON -DFILTERS_TESTS=OFF -DFILTERS_BENCH=OFF >/dev/null
+scripts/configure.sh build-fuzz -DCMAKE_C_COMPILER="$cc" -DCMAKE_CXX_COMPILER="$cxx" \
+  -DFILTERS_FUZZ=ON -DFILTERS_TESTS=OFF -DFILTERS_BENCH=OFF
 for t in $targets; do
   cmake --build build-fuzz -j"${JOBS:-2}" --target "$t" >/dev/null
 done

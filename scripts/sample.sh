@@ -3,8 +3,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
-cmake -S . -B build -DFILTERS_TESTS=OFF -DFILTERS_BENCH=OFF >/dev/null
-cmake --build build -j"$(nproc)" >/dev/null
+# The same configuration as scripts/test.sh, which then reuses this build.
+scripts/configure.sh build
+cmake --build build -j"$(nproc)" --target filterhost pngxchg paintxchg gemxchg plughost rsrcxchg \
+  >/dev/null
 mkdir -p out
 build/bin/filterhost info examples/samples/sample.mac
 build/bin/filterhost convert examples/samples/sample.mac out/sample.pbm

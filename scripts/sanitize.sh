@@ -3,8 +3,8 @@
 # UndefinedBehaviorSanitizer in build-sanitize/ and runs it. Any report fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-cmake -S . -B build-sanitize -DFILTERS_SANITIZE=ON -DFILTERS_BENCH=OFF \
-      -DCMAKE_BUILD_TYPE=Debug >/dev/null
+scripts/configure.sh build-sanitize -DFILTERS_SANITIZE=ON -DFILTERS_BENCH=OFF \
+  -DCMAKE_BUILD_TYPE=Debug
 cmake --build build-sanitize -j"$(nproc)"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1
 export LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp:print_suppressions=0
