@@ -1,15 +1,19 @@
 /* The binary contract between a host application and a filter module.
  *
- * Compiles as C and as C++. On a 32-bit target every field sits at the byte
- * offset the host relies on (checked below); on a 64-bit target the same
- * declarations give the natural layout with 8-byte pointers. */
+ * Compiles as C (C11 for the offset checks) and as C++ with GCC, Clang and
+ * MSVC; installed as <filters/filter.h>. On a 32-bit target every field sits
+ * at the byte offset the host relies on (checked below); on a 64-bit target
+ * the same declarations give the natural layout with 8-byte pointers. */
 #ifndef FILTER_H
 #define FILTER_H
 
 #include <stddef.h>
 #include <stdint.h>
 
-#if defined(__i386__) || defined(_M_IX86)
+#if defined(_MSC_VER)
+#define FE_STDCALL __stdcall
+#define FE_CDECL __cdecl
+#elif defined(__i386__)
 #define FE_STDCALL __attribute__((stdcall))
 #define FE_CDECL __attribute__((cdecl))
 #else
@@ -17,7 +21,7 @@
 #define FE_CDECL
 #endif
 
-#if defined(_WIN32)
+#if defined(_WIN32) || !defined(__GNUC__)
 #define FE_API
 #else
 #define FE_API __attribute__((visibility("default")))
@@ -170,12 +174,12 @@ struct FilterRecord {
 /* The one export of every module. */
 typedef int32_t(FE_STDCALL *FilterEntryProc)(uint32_t operation, FilterRecord *record);
 
-#if defined(__i386__) || defined(_M_IX86)
-#ifdef __cplusplus
+#if defined(__cplusplus)
 #define FE_STATIC_ASSERT static_assert
-#else
+#elif defined(__STDC_VERSION__) && __STDC_VERSION__ >= 201112L
 #define FE_STATIC_ASSERT _Static_assert
 #endif
+#if (defined(__i386__) || defined(_M_IX86)) && defined(FE_STATIC_ASSERT)
 #define FE_AT(field, offset) \
     FE_STATIC_ASSERT(offsetof(FilterRecord, field) == (offset), #field " offset")
 FE_AT(requestFlags, 4);

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <filesystem>
 
 #include "host/host.h"
 #include "host/library.h"
@@ -110,9 +111,18 @@ bool Module::handles_extension(const std::string &extension) const {
     return std::find(exts.begin(), exts.end(), upper(extension)) != exts.end();
 }
 
+// The build tree keeps the modules in modules/ beside bin/; an installed
+// filterhost finds them where cmake --install put them.
 std::string default_module_dir() {
     std::string dir = program_dir();
-    return dir.empty() ? "modules" : dir + "/../modules";
+    if (dir.empty()) return "modules";
+    std::string built = dir + "/../modules";
+#ifdef FILTERS_INSTALLED_MODULE_DIR
+    std::error_code error;
+    if (!std::filesystem::is_directory(built, error))
+        return dir + "/" FILTERS_INSTALLED_MODULE_DIR;
+#endif
+    return built;
 }
 
 std::vector<std::unique_ptr<Module>> load_all_modules(const std::string &dir, std::string *error) {
