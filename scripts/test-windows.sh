@@ -35,6 +35,9 @@ for t in $suites; do
     cat "$build/$t.log"; echo "$t under Wine: FAILED"; failed=1
   fi
 done
+# The release zip, made from this build and checked as an integrator unpacks it.
+zip=$(scripts/package.sh --no-build | tail -1)
+tests/windows/package_check.sh "$zip" || failed=1
 # The options dialog of pngxchg.dll, played through the window system under
 # its own Xvfb (about 30 seconds).
 cmake --build "$build" -j"$(nproc)" --target options_dialog_host >/dev/null
