@@ -65,10 +65,11 @@ class Reader {
 // Memory the plug-in got from plughost's services, with the procedure that
 // gives it back (the record may be gone when leftovers are collected).
 struct Block {
-    enum Kind { kBuffer, kHandle } kind;
+    enum Kind { kBuffer, kHandle, kBasic } kind;
     void *id;
     PIFreeBufferProc freeBuffer;
     PIDisposeHandleProc disposeHandle;
+    SPFreeBlockProc freeBasic;
     int32_t size;  // handles: the size last set
 };
 
@@ -88,8 +89,12 @@ constexpr Phase kPhases[] = {
      formatSelectorReadFinish},
     {{formatSelectorOptionsPrepare, formatSelectorOptionsStart},
      2,
-     -1,
+     formatSelectorOptionsContinue,
      formatSelectorOptionsFinish},
+    {{formatSelectorEstimatePrepare, formatSelectorEstimateStart},
+     2,
+     formatSelectorEstimateContinue,
+     formatSelectorEstimateFinish},
     {{formatSelectorWritePrepare, formatSelectorWriteStart},
      2,
      formatSelectorWriteContinue,
@@ -120,6 +125,8 @@ PluginState g_plugin;
 void free_block(const Block &b) {
     if (b.kind == Block::kBuffer)
         b.freeBuffer(static_cast<PIBufferID>(b.id));
+    else if (b.kind == Block::kBasic)
+        b.freeBasic(b.id);
     else
         b.disposeHandle(static_cast<PIHandle>(b.id));
 }
@@ -193,12 +200,12 @@ void provide_data(FormatRecord *r, int source) {
     if (source == 2 || source == 3) {
         PIHandle h = source == 2 ? r->handleProcs->newProc(size) : r->hostNewHdl(size);
         if (!h) return;
-        b = {Block::kHandle, h, nullptr, r->handleProcs->disposeProc, size};
+        b = {Block::kHandle, h, nullptr, r->handleProcs->disposeProc, nullptr, size};
         bytes = r->handleProcs->lockProc(h, 0);
     } else {
         PIBufferID id = nullptr;
         if (r->bufferProcs->allocateProc(size, &id) != 0) return;
-        b = {Block::kBuffer, id, r->bufferProcs->freeProc, nullptr, size};
+        b = {Block::kBuffer, id, r->bufferProcs->freeProc, nullptr, nullptr, size};
         bytes = r->bufferProcs->lockProc(id, 0);
     }
     fuzz::check(bytes != nullptr, "plug-in memory locks to null");
@@ -218,7 +225,8 @@ void buffer_op(FormatRecord *r, int arg) {
             int16_t e = p->allocateProc(scratch_size(g_plugin.script.i32()), &id);
             fuzz::check(e == 0 ? id != nullptr : (e == piMemFullErr && id == nullptr),
                         "buffer allocate: result and id disagree");
-            if (e == 0) g_plugin.blocks.push_back({Block::kBuffer, id, p->freeProc, nullptr, 0});
+            if (e == 0)
+                g_plugin.blocks.push_back({Block::kBuffer, id, p->freeProc, nullptr, nullptr, 0});
             break;
         }
         case 1:
@@ -254,7 +262,8 @@ void handle_op(FormatRecord *r, int arg) {
             PIHandle n = (arg & 7) == 0 ? p->newProc(size) : r->hostNewHdl(size);
             if (n) {
                 fuzz::check(size >= 0, "handle of a negative size");
-                g_plugin.blocks.push_back({Block::kHandle, n, nullptr, p->disposeProc, size});
+                g_plugin.blocks.push_back(
+                    {Block::kHandle, n, nullptr, p->disposeProc, nullptr, size});
             }
             break;
         }
@@ -282,6 +291,50 @@ void handle_op(FormatRecord *r, int arg) {
             break;
         default:
             p->recoverSpaceProc(g_plugin.script.i32());
+    }
+}
+
+// The basic suite, as a plug-in built for later versions uses it: suites
+// asked for by name (none offered) and blocks from the module heap.
+void basic_op(FormatRecord *r, int arg) {
+    static const char *const kNames[] = {"Photoshop ChannelPorts Suite for Plug-ins",
+                                         PI_BASIC_SUITE_NAME, "", nullptr};
+    const SPBasicSuite *p = r->sSPBasic;
+    fuzz::check(p != nullptr, "record without the basic suite");
+    int i = newest_scratch();
+    Block *b = i >= 0 && g_plugin.blocks[i].kind == Block::kBasic ? &g_plugin.blocks[i] : nullptr;
+    switch (arg & 3) {
+        case 0: {
+            const void *suite = r;
+            int32_t e = p->AcquireSuite(kNames[(arg >> 2) & 3], 1, &suite);
+            fuzz::check(e != 0 && suite == nullptr, "a suite this host does not offer");
+            break;
+        }
+        case 1: {
+            void *block = nullptr;
+            // Negative sizes (huge as size_t) are refused; others stay small.
+            int32_t size = g_plugin.script.i32();
+            if (size >= 0) size &= 0xFFFFF;
+            int32_t e = p->AllocateBlock(static_cast<size_t>(static_cast<uint32_t>(size)), &block);
+            fuzz::check(e == 0 ? block != nullptr : (e == piMemFullErr && block == nullptr),
+                        "allocate block: result and block disagree");
+            if (e == 0)
+                g_plugin.blocks.push_back(
+                    {Block::kBasic, block, nullptr, nullptr, p->FreeBlock, size});
+            break;
+        }
+        case 2: {
+            if (!b) break;
+            void *moved = nullptr;
+            int32_t size = scratch_size(g_plugin.script.i32()) & 0xFFFF;
+            if (p->ReallocateBlock(b->id, static_cast<size_t>(size), &moved) == 0) {
+                b->id = moved;
+                b->size = size;
+            }
+            break;
+        }
+        default:
+            if (b) drop_block(i);
     }
 }
 
@@ -394,6 +447,9 @@ int16_t run_ops(FormatRecord *r, int count, int16_t result) {
                 set_field(r, field, in.i32());
                 break;
             }
+            case 10:
+                basic_op(r, arg);
+                break;
             default:
                 return result;
         }
@@ -471,8 +527,7 @@ void PI_CDECL ScriptedPlugin(int16_t selector, FormatRecord *record, intptr_t *d
     if (record->data && record->data == g_plugin.dataBytes &&
         g_plugin.dataSize < announced_bytes(record))
         provide_data(record, 0);
-    const bool loop =
-        selector == formatSelectorReadContinue || selector == formatSelectorWriteContinue;
+    const bool loop = at.role == -1;
     if (loop && (g_plugin.script.done() || ++g_plugin.continues >= kMaxContinues))
         record->data = nullptr;
     *result = r;

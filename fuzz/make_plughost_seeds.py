@@ -54,6 +54,11 @@ def handle(kind, size=0):
     return bytes([0x06 | kind << 4]) + (struct.pack("<i", size) if kind in (0, 1, 5, 7) else b"")
 
 
+def basic(kind, size=0, name=0):
+    """The basic suite: 0 acquire (name choice), 1 allocate, 2 reallocate, 3 free."""
+    return bytes([0x0A | (kind | name << 2) << 4]) + (struct.pack("<i", size) if kind in (1, 2) else b"")
+
+
 def lut(index, r, g, b):
     return bytes([0x08, index, r, g, b])
 
@@ -83,13 +88,13 @@ def style_read(mode, depth, planes, pieces, left=False):
 
 
 def style_write(pieces):
-    """13, 14 (first piece left for the host to fill), 15 (one piece each),
-    16; pieces as in style_read."""
+    """9, 10, 12, then 13, 14 (first piece left for the host to fill), 15 (one
+    piece each), 16; pieces as in style_read."""
     ops = [layout(lo, hi, cb, pb) + [rect(t, l, b, r, rb)] for t, l, b, r, rb, lo, hi, cb, pb in pieces]
     body = step(0, *ops[0], give_data())
     for o in ops[1:]:
         body += step(0, *o, give_data())
-    return step() + body + step(0, no_data()) + step()
+    return step() * 3 + step() + body + step(0, no_data()) + step()
 
 
 def import_block(flags=0, index=1, refuse_row=0, refuse_progress=0):
@@ -118,8 +123,9 @@ def read_script(mode, width, height, depth, planes, extra_start=(), chunks=None,
 
 
 def write_script(height, width, row_bytes, options=True):
-    """5, 6, 8 (unless no dialog), 13, 14 (rows), 15 (exchange, done), 16."""
+    """5, 6, 8 (unless no dialog), 9, 10, 12, 13, 14 (rows), 15 (exchange, done), 16."""
     s = step() + step() + step() if options else b""
+    s += step() + step() + step()
     return (s + step() + step(0, rect(0, 0, height, width, row_bytes), give_data()) +
             step(0, advance(0), progress(1, 1), no_data()) + step())
 
@@ -162,11 +168,26 @@ def seeds():
     yield "write_no_dialog", bytes([EXPORT | NO_DIALOG, 0]) + export_block(3, 2, 2) + write_script(
         2, 3, 3, options=False)
     yield "write_depth16", bytes([EXPORT, 0]) + export_block(3, 2, 5) + write_script(2, 3, 6)
-    yield "write_continue_fails", bytes([EXPORT, 0]) + export_block(3, 2, 2) + step() * 4 + step(
+    yield "write_continue_fails", bytes([EXPORT, 0]) + export_block(3, 2, 2) + step() * 7 + step(
         0, rect(0, 0, 2, 3, 3), give_data()) + step(BAD_PARAMETERS, advance(0)) + step()
     yield "write_cancel_progress", bytes([EXPORT | STORE_CANCEL, 0]) + export_block(
-        3, 2, 2, refuse_progress=1) + step() * 4 + step(0, rect(0, 0, 2, 3, 3), give_data()) + step(
+        3, 2, 2, refuse_progress=1) + step() * 7 + step(0, rect(0, 0, 2, 3, 3), give_data()) + step(
         0, advance(0), progress(1, 2), no_data()) + step()
+    # Chunks asked for by the options and estimate phases, filled by the host
+    # before their continues; a continue that fails still gets its finish.
+    yield "write_options_chunk", bytes([EXPORT, 0]) + export_block(3, 2, 2) + step() + step(
+        0, rect(0, 0, 1, 3, 3), give_data()) + step(0, rect(1, 0, 2, 3, 3), give_data()) + step(
+        0, no_data()) + step() + write_script(2, 3, 3, options=False)
+    yield "write_estimate_chunk", bytes([EXPORT | NO_DIALOG, 0]) + export_block(4, 3, 3) + step(
+        0, basic(1, 40)) + step(0, rect(0, 0, 3, 4, 12), give_data(), basic(2, 4000)) + step(
+        BAD_PARAMETERS) + step(0, basic(3))
+    # A plug-in built for later versions: it asks the basic suite for a suite
+    # it needs on its first call, and stops when the host has none.
+    yield "read_later_plugin", b"\0\0" + import_block() + bytes([7 | 3 << 3]) + struct.pack(
+        "<h", -30900) + basic(0) + basic(1, 64) + basic(3)
+    yield "read_basic_blocks", b"\0\0" + import_block() + step(0, basic(1, 16), basic(2, 100000),
+                                                               basic(0, name=1)) + step(
+        0, basic(1, -1)) + read_script(1, 2, 2, 8, 1)[2:]
 
     planes = [(0, 0, 3, 4, 4, p, p, 1, 0) for p in range(3)]
     tiles = [(0, 0, 3, 2, 6, 0, 2, 3, 1), (0, 2, 3, 4, 6, 0, 2, 3, 1)]

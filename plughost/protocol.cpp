@@ -9,6 +9,7 @@
 #include "context.h"
 #include "exchange.h"
 #include "record.h"
+#include "save_phase.h"
 #include "services.h"
 
 namespace plug {
@@ -128,10 +129,25 @@ uint32_t RestartRead(FilterRecord *record) {
     return 0;
 }
 
-// Fills the chunk a write selector left described in `data`, the request
-// of a plug-in that leaves the filling to the host.
-void FillLeftChunk(const FormatRecord *format, FilterRecord *record) {
-    if (format->data) FillDescribedChunk(format, record);
+// The code for a save phase that ended with `result`: a chunk plughost
+// could not fill (which explains the plug-in's failure too), else the
+// plug-in's failure, else 0.
+uint32_t SaveFailure(int16_t result) {
+    uint32_t fault = LastExchangeOutcome().fault;
+    return fault != 0 || result == 0 ? fault : PluginFailure(result);
+}
+
+// Runs the options selectors on an open write context; `hostRows`: whether
+// the host's rows can fill a chunk the plug-in asks for.
+int32_t RunOptions(FilterRecord *record, bool hostRows) {
+    PluginContext *context = context_of(record);
+    SetCurrentPair(context->binding->record, record);
+    ResetExchangeOutcome();
+    uint32_t code = SaveFailure(RunSavePhase(context->binding, kOptionsPhase, hostRows));
+    if (code != 0) return flt::fail(record, code);
+    context->optionsDone = 1;
+    record->errorCode = 0;
+    return 1;
 }
 
 }  // namespace
@@ -198,15 +214,8 @@ int32_t Options(FilterRecord *record) {
     if (record->requestFlags & FRI_NO_DIALOG) return 1;
     uint32_t code = ReadyWriteContext(record);
     if (code != 0) return flt::fail(record, code);
-    PluginContext *context = context_of(record);
-    SetCurrentPair(context->binding->record, record);
-    int16_t result = RunSelectors(
-        context->binding,
-        {formatSelectorOptionsPrepare, formatSelectorOptionsStart, formatSelectorOptionsFinish});
-    if (result != 0) return flt::fail(record, PluginFailure(result));
-    context->optionsDone = 1;
-    record->errorCode = 0;
-    return 1;
+    // The host gives no rows with FE_OPTIONS.
+    return RunOptions(record, false);
 }
 
 int32_t Export(FilterRecord *record) {
@@ -216,23 +225,19 @@ int32_t Export(FilterRecord *record) {
     PluginBinding *binding = context->binding;
     FormatRecord *format = binding->record;
     format->dataFork = static_cast<intptr_t>(record->fileHandle);
-    bool options_ok = context->optionsDone || Options(record);
+    bool options_ok =
+        context->optionsDone || (record->requestFlags & FRI_NO_DIALOG) || RunOptions(record, true);
     if (options_ok) {
         SetCurrentPair(format, record);
         ResetExchangeOutcome();
-        int16_t result =
-            RunSelectors(binding, {formatSelectorWritePrepare, formatSelectorWriteStart});
-        bool started = result == 0;
-        while (started && format->data && result == 0 && !LastExchangeOutcome().fault) {
-            FillLeftChunk(format, record);
-            if (LastExchangeOutcome().fault) break;
-            result = CallSelector(binding, formatSelectorWriteContinue);
-        }
-        if (started) CallSelector(binding, formatSelectorWriteFinish);
-        // A chunk plughost could not fill explains the plug-in's failure too.
-        code = LastExchangeOutcome().fault;
-        if (code == 0 && result != 0) code = PluginFailure(result);
-        record->errorCode = code;
+        // The estimate comes before every write, as the interface's hosts
+        // run it; plughost has no use for the sizes it gives (the plug-in
+        // writes the file itself), but plug-ins may prepare in it.
+        format->imageRsrcSize = 0;
+        int16_t result = RunSavePhase(binding, kEstimatePhase, true);
+        if (result == 0 && !LastExchangeOutcome().fault)
+            result = RunSavePhase(binding, kWritePhase, true);
+        record->errorCode = SaveFailure(result);
     }
     UnloadPlugin(binding);
     if (record->errorCode != 0) {

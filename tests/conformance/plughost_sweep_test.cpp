@@ -189,18 +189,41 @@ TEST(PlughostSweep, NetpbmPlugin) {
 
 // The scripted plug-in: a grey image of kRows rows, one row per advanceState
 // and a progress report after each, stopping with "user cancelled" when the
-// abort flag is up.
+// abort flag is up. Its options and estimate phases ask for one row as a
+// chunk, and every phase keeps a block from the basic suite from its start to
+// its finish (going without it when the block cannot be had).
 constexpr int16_t kRows = 5, kWidth = 3;
+
+void keep_block(int16_t selector, FormatRecord *r) {
+    static void *block = nullptr;
+    const bool start =
+        selector == formatSelectorReadStart || selector == formatSelectorOptionsStart ||
+        selector == formatSelectorEstimateStart || selector == formatSelectorWriteStart;
+    const bool finish =
+        selector == formatSelectorReadFinish || selector == formatSelectorOptionsFinish ||
+        selector == formatSelectorEstimateFinish || selector == formatSelectorWriteFinish;
+    if (start && !block && r->sSPBasic->AllocateBlock(64, &block) != 0) block = nullptr;
+    if (finish && block) {
+        r->sSPBasic->FreeBlock(block);
+        block = nullptr;
+    }
+}
 
 void one_row_at_a_time(int16_t selector, FormatRecord *r, intptr_t *) {
     static uint8_t rows[kRows][kWidth];
     g_script.results.clear();
+    keep_block(selector, r);
     if (selector == formatSelectorReadStart) {
         r->imageMode = plugInModeGrayScale;
         r->imageSize = {kRows, kWidth};
         r->depth = 8;
         r->planes = 1;
         r->imageHRes = r->imageVRes = 72 << 16;
+    }
+    if (selector == formatSelectorOptionsStart || selector == formatSelectorEstimateStart) {
+        r->data = rows;
+        r->rowBytes = kWidth;
+        r->theRect = {0, 0, 1, kWidth};
     }
     if (selector == formatSelectorReadStart || selector == formatSelectorWriteStart) r->data = rows;
     if (selector != formatSelectorReadContinue && selector != formatSelectorWriteContinue) return;
@@ -234,6 +257,9 @@ TEST(PlughostSweep, ScriptedPlugin) {
         export_case(SCRIPT_PLUGIN, "scripted export after options",
                     image(kWidth, kRows, 8, ramp(256)), true),
     };
+    // The plug-in's blocks are the ones whose failure it survives: one in
+    // the read, three (options, estimate, write) in an export.
+    for (sweep::Case &c : cases) c.optional_allocations = c.writes ? 3 : 1;
     sweep::run_all(cases);
     g_script.reset();
 }

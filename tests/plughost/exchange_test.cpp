@@ -232,7 +232,7 @@ TEST_P(BadWriteTest, IsDeclinedAndTheExportFails) {
     EXPECT_EQ(record().errorCode, static_cast<uint32_t>(FERR_PLUGIN));
     EXPECT_EQ(results, (std::vector<int16_t>{formatBadParameters}));
     EXPECT_EQ(buffer[0], 0xEE);
-    EXPECT_EQ(script.selectors(), (std::vector<int>{13, 14, 15, 16}));
+    EXPECT_EQ(script.selectors(), (std::vector<int>{9, 10, 12, 13, 14, 15, 16}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Requests, BadWriteTest,

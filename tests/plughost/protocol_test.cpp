@@ -1,5 +1,6 @@
 // Selector order, result mapping, and the image description in both
 // directions.
+#include <cctype>
 #include <cstring>
 
 #include "common/heap.h"
@@ -10,13 +11,16 @@ namespace {
 
 using Seq = std::vector<int>;
 
-// Makes the write-start selector ask for `continues` continue calls.
-void ask_for_continues(ScriptState &script, int continues) {
+// Makes the start selector of a save phase (and its continues) ask for
+// `continues` continue calls, each with a one-row chunk.
+void ask_for_continues(ScriptState &script, int continues, int16_t start = 14) {
     auto left = std::make_shared<int>(continues);
-    script.action = [left](int16_t selector, FormatRecord *r, intptr_t *) {
+    script.action = [left, start](int16_t selector, FormatRecord *r, intptr_t *) {
         static uint8_t buffer[4];
-        if (selector == formatSelectorWriteStart || selector == formatSelectorWriteContinue) {
+        if (selector == start || selector == start + 1) {
             r->data = *left > 0 ? buffer : nullptr;
+            r->theRect = {0, 0, 1, 1};
+            r->rowBytes = sizeof buffer;
             if (*left > 0) --*left;
         }
     };
@@ -80,20 +84,24 @@ TEST_P(FailureTest, StopsAtTheFailingSelectorAndMapsItsResult) {
 
 INSTANTIATE_TEST_SUITE_P(
     Selectors, FailureTest,
-    ::testing::Values(FailureCase{17, -30501, FE_IDENTIFY, {17}, FERR_CANNOT_READ},
-                      FailureCase{17, -30500, FE_IDENTIFY, {17}, FERR_BAD_REQUEST},
-                      FailureCase{1, 1, FE_IDENTIFY, {17, 1}, FERR_PLUGIN},
-                      FailureCase{2, -108, FE_IDENTIFY, {17, 1, 2}, FERR_PLUGIN},
-                      FailureCase{2, -30501, FE_IMPORT, {17, 1, 2}, FERR_CANNOT_READ},
-                      FailureCase{3, -30501, FE_IMPORT, {17, 1, 2, 3}, FERR_CANNOT_READ},
-                      FailureCase{3, -30500, FE_IMPORT, {17, 1, 2, 3}, FERR_BAD_REQUEST},
-                      FailureCase{3, 24862, FE_IMPORT, {17, 1, 2, 3}, FERR_PLUGIN},
-                      FailureCase{5, -30500, FE_OPTIONS, {5}, FERR_BAD_REQUEST},
-                      FailureCase{6, -30501, FE_OPTIONS, {5, 6}, FERR_CANNOT_READ},
-                      FailureCase{8, -1, FE_OPTIONS, {5, 6, 8}, FERR_PLUGIN},
-                      FailureCase{6, -128, FE_EXPORT, {5, 6}, FERR_PLUGIN},
-                      FailureCase{13, -30501, FE_EXPORT, {5, 6, 8, 13}, FERR_CANNOT_READ},
-                      FailureCase{14, -30500, FE_EXPORT, {5, 6, 8, 13, 14}, FERR_BAD_REQUEST}));
+    ::testing::Values(
+        FailureCase{17, -30501, FE_IDENTIFY, {17}, FERR_CANNOT_READ},
+        FailureCase{17, -30500, FE_IDENTIFY, {17}, FERR_BAD_REQUEST},
+        FailureCase{1, 1, FE_IDENTIFY, {17, 1}, FERR_PLUGIN},
+        FailureCase{2, -108, FE_IDENTIFY, {17, 1, 2}, FERR_PLUGIN},
+        FailureCase{2, -30501, FE_IMPORT, {17, 1, 2}, FERR_CANNOT_READ},
+        FailureCase{3, -30501, FE_IMPORT, {17, 1, 2, 3}, FERR_CANNOT_READ},
+        FailureCase{3, -30500, FE_IMPORT, {17, 1, 2, 3}, FERR_BAD_REQUEST},
+        FailureCase{3, 24862, FE_IMPORT, {17, 1, 2, 3}, FERR_PLUGIN},
+        FailureCase{5, -30500, FE_OPTIONS, {5}, FERR_BAD_REQUEST},
+        FailureCase{6, -30501, FE_OPTIONS, {5, 6}, FERR_CANNOT_READ},
+        FailureCase{8, -1, FE_OPTIONS, {5, 6, 8}, FERR_PLUGIN},
+        FailureCase{6, -128, FE_EXPORT, {5, 6}, FERR_PLUGIN},
+        FailureCase{9, -30500, FE_EXPORT, {5, 6, 8, 9}, FERR_BAD_REQUEST},
+        FailureCase{10, -1, FE_EXPORT, {5, 6, 8, 9, 10}, FERR_PLUGIN},
+        FailureCase{12, -1, FE_EXPORT, {5, 6, 8, 9, 10, 12}, FERR_PLUGIN},
+        FailureCase{13, -30501, FE_EXPORT, {5, 6, 8, 9, 10, 12, 13}, FERR_CANNOT_READ},
+        FailureCase{14, -30500, FE_EXPORT, {5, 6, 8, 9, 10, 12, 13, 14}, FERR_BAD_REQUEST}));
 
 TEST_F(PlugTest, WriteFinishResultIsIgnored) {
     script.results[16] = -30500;
@@ -108,7 +116,7 @@ TEST_F(PlugTest, WriteContinueFailureStillFinishes) {
     record().requestFlags = FRI_NO_DIALOG;
     EXPECT_FALSE(session->export_plane(gray_image(2, 2), 1, 1));
     EXPECT_EQ(record().errorCode, static_cast<uint32_t>(FERR_BAD_REQUEST));
-    EXPECT_EQ(script.selectors(), (Seq{13, 14, 15, 16}));
+    EXPECT_EQ(script.selectors(), (Seq{9, 10, 12, 13, 14, 15, 16}));
 }
 
 TEST_F(PlugTest, ExportSequences) {
@@ -118,12 +126,12 @@ TEST_F(PlugTest, ExportSequences) {
     EXPECT_EQ(record().errorCode, 0u);
     ask_for_continues(script, 2);
     ASSERT_TRUE(session->export_plane(gray_image(2, 2), 1, 1));
-    EXPECT_EQ(script.selectors(), (Seq{5, 6, 8, 13, 14, 15, 15, 16}));
+    EXPECT_EQ(script.selectors(), (Seq{5, 6, 8, 9, 10, 12, 13, 14, 15, 15, 16}));
 }
 
 TEST_F(PlugTest, ExportRunsOptionsUnlessNoDialog) {
     ASSERT_TRUE(session->export_plane(gray_image(2, 2), 1, 1));
-    EXPECT_EQ(script.selectors(), (Seq{5, 6, 8, 13, 14, 16}));
+    EXPECT_EQ(script.selectors(), (Seq{5, 6, 8, 9, 10, 12, 13, 14, 16}));
     session->end_export();
     script.calls.clear();
     record().requestFlags = FRI_NO_DIALOG;
@@ -133,24 +141,85 @@ TEST_F(PlugTest, ExportRunsOptionsUnlessNoDialog) {
     EXPECT_EQ(record().filterState, nullptr);
     EXPECT_FALSE(loaded(SCRIPT_PLUGIN));
     ASSERT_TRUE(session->export_plane(gray_image(2, 2), 1, 1));
-    EXPECT_EQ(script.selectors(), (Seq{13, 14, 16}));
+    EXPECT_EQ(script.selectors(), (Seq{9, 10, 12, 13, 14, 16}));
 }
 
 TEST_F(PlugTest, SecondExportLoadsThePluginAgainAsAFreshInstance) {
     record().requestFlags = FRI_NO_DIALOG;
     std::vector<intptr_t> seen;
     script.action = [&](int16_t selector, FormatRecord *, intptr_t *data) {
-        if (selector == formatSelectorWritePrepare) seen.push_back(*data);
+        if (selector == formatSelectorEstimatePrepare) seen.push_back(*data);
         *data = 1234;
     };
     ASSERT_TRUE(session->export_plane(gray_image(2, 2), 1, 1));
     EXPECT_FALSE(loaded(SCRIPT_PLUGIN));
     record().fileHandle = 99;
     ASSERT_TRUE(session->export_plane(gray_image(5, 3), 1, 1));
-    EXPECT_EQ(script.selectors(), (Seq{13, 14, 16, 13, 14, 16}));
+    EXPECT_EQ(script.selectors(), (Seq{9, 10, 12, 13, 14, 16, 9, 10, 12, 13, 14, 16}));
     EXPECT_EQ(seen, (std::vector<intptr_t>{0, 0}));
     EXPECT_EQ(script.last_record->imageSize.h, 5);  // described anew
     EXPECT_EQ(script.last_record->dataFork, 99);
+}
+
+struct SaveOrderCase {
+    const char *name;
+    int16_t asking_start;  // the start selector whose phase asks for continues
+    int continues;
+    int fail_selector;  // 0: none fails
+    bool options_call;  // FE_OPTIONS alone instead of FE_EXPORT
+    Seq expected;
+    uint32_t code;
+};
+
+class SaveOrderTest : public PlugTest, public ::testing::WithParamInterface<SaveOrderCase> {};
+
+TEST_P(SaveOrderTest, PhasesRunInTheHostsOrder) {
+    const SaveOrderCase &c = GetParam();
+    ask_for_continues(script, c.continues, c.asking_start);
+    if (c.fail_selector) script.results[c.fail_selector] = -1;
+    host::Image image = gray_image(2, 2);
+    record().bitsPerPixel = 8;
+    int32_t ok = c.options_call ? session->call(FE_OPTIONS) : session->export_plane(image, 1, 1);
+    EXPECT_EQ(ok, c.code == 0);
+    EXPECT_EQ(record().errorCode, c.code);
+    EXPECT_EQ(script.selectors(), c.expected);
+    // Only FE_EXPORT has rows for the chunks the plug-in asks for: one per
+    // continue (the write phase's chunk too).
+    if (!c.options_call && c.code == 0) {
+        EXPECT_EQ(session->fetches().size(), static_cast<size_t>(c.continues));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Phases, SaveOrderTest,
+    ::testing::Values(
+        SaveOrderCase{
+            "options continues", 6, 2, 0, false, {5, 6, 7, 7, 8, 9, 10, 12, 13, 14, 16}, 0},
+        SaveOrderCase{"options alone", 6, 1, 0, true, {5, 6, 7, 8}, 0},
+        SaveOrderCase{
+            "estimate continues", 10, 2, 0, false, {5, 6, 8, 9, 10, 11, 11, 12, 13, 14, 16}, 0},
+        SaveOrderCase{"failing options continue", 6, 2, 7, false, {5, 6, 7, 8}, FERR_PLUGIN},
+        SaveOrderCase{
+            "failing estimate continue", 10, 3, 11, false, {5, 6, 8, 9, 10, 11, 12}, FERR_PLUGIN}),
+    [](const ::testing::TestParamInfo<SaveOrderCase> &info) {
+        std::string name = info.param.name;
+        for (char &ch : name) ch = std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
+        return name;
+    });
+
+TEST_F(PlugTest, ContinueEndsWithDataOrAnEmptyRectangle) {
+    // The start's chunk has no rectangle and still asks for the continue;
+    // a continue that leaves `data` set with no rectangle is done.
+    script.action = [](int16_t selector, FormatRecord *r, intptr_t *) {
+        static uint8_t buffer[4];
+        if (selector == formatSelectorWriteStart || selector == formatSelectorWriteContinue) {
+            r->data = buffer;
+            r->theRect = {0, 0, 0, 0};
+        }
+    };
+    record().requestFlags = FRI_NO_DIALOG;
+    ASSERT_TRUE(session->export_plane(gray_image(2, 2), 1, 1));
+    EXPECT_EQ(script.selectors(), (Seq{9, 10, 12, 13, 14, 15, 16}));
 }
 
 TEST_F(PlugTest, HeaderCallRefusalStopsBeforeReadContinue) {

@@ -1,6 +1,6 @@
-// The scriptable plug-in (see script_plugin.h). Defaults: the read and write
-// continue selectors end their loops (data null) unless the test's action
-// sets data again.
+// The scriptable plug-in (see script_plugin.h). Defaults: every continue
+// selector ends its loop (data null) unless the test's action sets data
+// again.
 #include "script_plugin.h"
 
 #ifdef _WIN32
@@ -46,7 +46,8 @@ void Run(int16_t selector, FormatRecord *record, intptr_t *data, int16_t *result
     ScriptState *s = script();
     s->calls.push_back({selector, alt});
     s->last_record = record;
-    if (selector == formatSelectorReadContinue || selector == formatSelectorWriteContinue)
+    if (selector == formatSelectorReadContinue || selector == formatSelectorOptionsContinue ||
+        selector == formatSelectorEstimateContinue || selector == formatSelectorWriteContinue)
         record->data = nullptr;
     if (s->default_image) DefaultImage(s, selector, record);
     if (s->action) s->action(selector, record, data);
