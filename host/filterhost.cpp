@@ -3,8 +3,10 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -35,6 +37,7 @@ bool parse_ints(const std::string &text, int count, int32_t *out) {
         char *end = nullptr;
         long v = std::strtol(at, &end, 10);
         if (end == at || (i + 1 < count && *end != ',') || (i + 1 == count && *end)) return false;
+        if (v < INT32_MIN || v > INT32_MAX) return false;
         out[i] = static_cast<int32_t>(v);
         at = end + 1;
     }
@@ -78,10 +81,24 @@ void add_reading_options(CLI::App *cmd, Options *o) {
 
 void add_convert_options(CLI::App *convert, Options *o, Request *r) {
     convert->add_option("FILES", r->files, "IN OUT, or with --to the files to convert")->required();
+    // "png" and ".png" name the same extension; an empty one names none.
+    const CLI::Validator extension(
+        [](std::string &ext) {
+            if (!ext.empty() && ext[0] == '.') ext.erase(0, 1);
+            return ext.empty() ? std::string("an extension is needed") : std::string();
+        },
+        "");
     auto *to = convert->add_option("--to", r->to, "convert every FILE to this extension")
-                   ->type_name("EXT");
-    auto *out = convert->add_option("--out", r->out_dir, "directory the converted files go to")
-                    ->type_name("DIR");
+                   ->type_name("EXT")
+                   ->transform(extension);
+    auto *out =
+        convert->add_option("--out", r->out_dir, "directory the converted files go to")
+            ->type_name("DIR")
+            ->check(CLI::Validator(
+                [](const std::string &dir) {
+                    return dir.empty() ? std::string("a directory is needed") : std::string();
+                },
+                ""));
     to->needs(out);
     out->needs(to);
     add_reading_options(convert, o);
@@ -108,10 +125,7 @@ void add_convert_options(CLI::App *convert, Options *o, Request *r) {
 
 int run_convert(const filterhost::Modules &modules, Options o, const Request &r) {
     const bool bar = !r.quiet && isatty(2);
-    if (!r.to.empty()) {
-        std::string ext = r.to[0] == '.' ? r.to.substr(1) : r.to;
-        return filterhost::convert_all(modules, o, r.files, ext, r.out_dir, bar);
-    }
+    if (!r.to.empty()) return filterhost::convert_all(modules, o, r.files, r.to, r.out_dir, bar);
     if (r.files.size() != 2)
         return fail("convert takes IN OUT, or --to EXT --out DIR FILE... (see convert --help)", 2);
     filterhost::ProgressBar progress(1);

@@ -176,6 +176,7 @@ TEST(FilterhostCommandLine, HelpAndBadOptions) {
         {"convert --bogus a b", 2, ""},
         {"convert a", 2, ""},
         {"convert --to png a.mac", 2, ""},
+        {"convert --to . --out d a.mac", 2, ""},
         {"convert a b --region 1,2,3", 2, ""},
         {"convert a b --fit 0,5", 2, ""},
         {"info", 2, ""},
