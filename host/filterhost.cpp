@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "filters_version.h"
 #include "host/batch.h"
 #include "host/commands.h"
 
@@ -151,6 +152,8 @@ int main(int argc, char **argv) {
     Request r;
     CLI::App app("Lists the filter modules' formats, describes image files and converts them.",
                  "filterhost");
+    app.set_version_flag("--version", "filterhost " FILTERS_VERSION_STRING,
+                         "print filterhost's version and exit");
     app.require_subcommand(1);
     // Options of the whole program stand before or after the command.
     app.fallthrough();

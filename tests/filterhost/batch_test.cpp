@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "filters_version.h"
 #include "support/tools.h"
 
 namespace {
@@ -160,7 +161,7 @@ TEST_F(FilterhostBatch, RunsOverFolders) {
     }
 }
 
-// Help and version answer with status 0; a command line filterhost does not
+// Help and the version answer with status 0; a command line filterhost does not
 // take gets one line of error and status 2.
 TEST(FilterhostCommandLine, HelpAndBadOptions) {
     const struct {
@@ -169,6 +170,7 @@ TEST(FilterhostCommandLine, HelpAndBadOptions) {
         std::string stdout_has;
     } cases[] = {
         {"--help", 0, "convert"},
+        {"--version", 0, "filterhost " FILTERS_VERSION_STRING "\n"},
         {"formats --help", 0, "Usage: filterhost formats"},
         {"info --help", 0, "--plugin"},
         {"convert --help", 0, "--to EXT"},
