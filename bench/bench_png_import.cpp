@@ -1,7 +1,10 @@
 // PNG import through FilterEntry with a no-op dataProc, side by side with
 // libpng decoding the same file to rows and with bare zlib inflate of the
 // same IDAT stream. The closing table gives the ratios of one run, from CPU
-// time (the build machines are shared; wall time swings with their load).
+// time (the build machines are shared; wall time swings with their load;
+// with --benchmark_repetitions the medians are used and the spread of the
+// module's runs is shown), and the heap peak of one import of each file next
+// to libpng's and bare inflate's.
 //
 // Size: BENCH_PNG_SIZE (default 4096) pixels square.
 #include <benchmark/benchmark.h>
@@ -17,6 +20,7 @@
 
 #include "common/filter.h"
 #include "common/module.h"
+#include "heap_peak.h"
 
 namespace {
 
@@ -24,12 +28,14 @@ struct Kind {
     const char *name;
     int colorType;
     bool interlace;
+    int depth;  // 16: high bytes smooth, low bytes noise (a high-entropy image)
 };
 const Kind kKinds[] = {
-    {"rgb", PNG_COLOR_TYPE_RGB, false},          {"rgba", PNG_COLOR_TYPE_RGBA, false},
-    {"palette", PNG_COLOR_TYPE_PALETTE, false},  {"grey", PNG_COLOR_TYPE_GRAY, false},
-    {"rgb_i", PNG_COLOR_TYPE_RGB, true},         {"rgba_i", PNG_COLOR_TYPE_RGBA, true},
-    {"palette_i", PNG_COLOR_TYPE_PALETTE, true}, {"grey_i", PNG_COLOR_TYPE_GRAY, true}};
+    {"rgb", PNG_COLOR_TYPE_RGB, false, 8},         {"rgba", PNG_COLOR_TYPE_RGBA, false, 8},
+    {"palette", PNG_COLOR_TYPE_PALETTE, false, 8}, {"grey", PNG_COLOR_TYPE_GRAY, false, 8},
+    {"rgb16", PNG_COLOR_TYPE_RGB, false, 16},      {"rgb_i", PNG_COLOR_TYPE_RGB, true, 8},
+    {"rgba_i", PNG_COLOR_TYPE_RGBA, true, 8},      {"palette_i", PNG_COLOR_TYPE_PALETTE, true, 8},
+    {"grey_i", PNG_COLOR_TYPE_GRAY, true, 8},      {"rgb16_i", PNG_COLOR_TYPE_RGB, true, 16}};
 
 uint32_t image_size() {
     const char *v = std::getenv("BENCH_PNG_SIZE");
@@ -48,18 +54,20 @@ void write_fn(png_structp p, png_bytep d, png_size_t n) {
 void flush_fn(png_structp) {}
 
 // A photograph-like picture: smooth shading with a little noise, so that
-// the filters and the compressor see realistic data.
-std::vector<uint8_t> make_row(uint32_t y, uint32_t w, int ch, uint32_t *seed) {
-    std::vector<uint8_t> row(static_cast<size_t>(w) * ch);
+// the filters and the compressor see realistic data. At 16 bits the low
+// byte of every sample is noise.
+std::vector<uint8_t> make_row(uint32_t y, uint32_t w, int ch, int depth, uint32_t *seed) {
+    const size_t sample = depth / 8;
+    std::vector<uint8_t> row(static_cast<size_t>(w) * ch * sample);
     for (uint32_t x = 0; x < w; ++x) {
         for (int c = 0; c < ch; ++c) {
             *seed = *seed * 1103515245u + 12345u;
             int noise = static_cast<int>((*seed >> 16) & 7) - 4;
             int v = static_cast<int>((x * (c + 1) + y * (3 - c % 3)) / 24 % 256) + noise;
             if (c == 3) v = static_cast<int>((x ^ y) >> 4 & 0xFF);
-            row[static_cast<size_t>(x) * ch + c] = static_cast<uint8_t>(v < 0     ? 0
-                                                                        : v > 255 ? 255
-                                                                                  : v);
+            uint8_t *at = &row[(static_cast<size_t>(x) * ch + c) * sample];
+            at[0] = static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v);
+            if (sample == 2) at[1] = static_cast<uint8_t>(*seed >> 8);
         }
     }
     return row;
@@ -74,7 +82,7 @@ std::vector<uint8_t> encode(const Kind &k, uint32_t size) {
         return {};
     }
     png_set_write_fn(p, &out, write_fn, flush_fn);
-    png_set_IHDR(p, info, size, size, 8, k.colorType,
+    png_set_IHDR(p, info, size, size, k.depth, k.colorType,
                  k.interlace ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     std::vector<png_color> plte(256);
@@ -87,7 +95,7 @@ std::vector<uint8_t> encode(const Kind &k, uint32_t size) {
     std::vector<std::vector<uint8_t>> rows;
     uint32_t seed = 1;
     for (uint32_t y = 0; y < size; ++y)
-        rows.push_back(make_row(y, size, channels(k.colorType), &seed));
+        rows.push_back(make_row(y, size, channels(k.colorType), k.depth, &seed));
     for (int pass = 0; pass < passes; ++pass)
         for (auto &r : rows) png_write_row(p, r.data());
     png_write_end(p, nullptr);
@@ -110,7 +118,8 @@ std::vector<uint8_t> idat_stream(const std::vector<uint8_t> &file) {
 
 struct Fixture {
     std::vector<uint8_t> file, idat;
-    size_t rawBytes = 0;  // scanlines with their filter bytes
+    size_t rawBytes = 0;   // scanlines with their filter bytes
+    size_t lineBytes = 0;  // one scanline with its filter byte
 };
 
 const Fixture &fixture(const Kind &k) {
@@ -120,8 +129,8 @@ const Fixture &fixture(const Kind &k) {
         const uint32_t size = image_size();
         f.file = encode(k, size);
         f.idat = idat_stream(f.file);
-        f.rawBytes =
-            static_cast<size_t>(size) * (static_cast<size_t>(size) * channels(k.colorType) + 1);
+        f.lineBytes = static_cast<size_t>(size) * channels(k.colorType) * (k.depth / 8) + 1;
+        f.rawBytes = static_cast<size_t>(size) * f.lineBytes;
     }
     return f;
 }
@@ -131,16 +140,22 @@ int32_t FE_CDECL no_op_rows(const void *, int32_t, int32_t, int32_t, int32_t, in
     return 1;
 }
 
-void BM_pngxchg(benchmark::State &state, const Kind &k) {
-    const Fixture &f = fixture(k);
+// One import through FilterEntry, identification included.
+bool pngxchg_decode(const Fixture &f) {
     FilterRecord record{};
     record.fileData = f.file.data();
     record.fileSize = static_cast<uint32_t>(f.file.size());
     record.dataProc = no_op_rows;
     record.imageIndex = 1;
+    const bool ok = FilterEntry(FE_IMPORT, &record) != 0;
+    FilterEntry(FE_END_IMPORT, &record);
+    return ok;
+}
+
+void BM_pngxchg(benchmark::State &state, const Kind &k) {
+    const Fixture &f = fixture(k);
     for (auto _ : state) {
-        if (!FilterEntry(FE_IMPORT, &record)) state.SkipWithError("import failed");
-        FilterEntry(FE_END_IMPORT, &record);
+        if (!pngxchg_decode(f)) state.SkipWithError("import failed");
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * f.rawBytes));
 }
@@ -188,53 +203,101 @@ void BM_libpng(benchmark::State &state, const Kind &k) {
 }
 
 // Bare inflate of the IDAT stream into a buffer of one scanline.
+bool inflate_decode(const Fixture &f, std::vector<uint8_t> *out) {
+    out->resize(f.lineBytes);
+    z_stream z{};
+    inflateInit(&z);
+    z.next_in = const_cast<Bytef *>(f.idat.data());
+    z.avail_in = static_cast<uInt>(f.idat.size());
+    int ret = Z_OK;
+    while (ret == Z_OK) {
+        z.next_out = out->data();
+        z.avail_out = static_cast<uInt>(out->size());
+        ret = inflate(&z, Z_NO_FLUSH);
+    }
+    inflateEnd(&z);
+    return ret == Z_STREAM_END;
+}
+
 void BM_inflate(benchmark::State &state, const Kind &k) {
     const Fixture &f = fixture(k);
-    std::vector<uint8_t> out(static_cast<size_t>(image_size()) * 4 + 1);
+    std::vector<uint8_t> out;
     for (auto _ : state) {
-        z_stream z{};
-        inflateInit(&z);
-        z.next_in = const_cast<Bytef *>(f.idat.data());
-        z.avail_in = static_cast<uInt>(f.idat.size());
-        int ret = Z_OK;
-        while (ret == Z_OK) {
-            z.next_out = out.data();
-            z.avail_out = static_cast<uInt>(out.size());
-            ret = inflate(&z, Z_NO_FLUSH);
-        }
-        if (ret != Z_STREAM_END) state.SkipWithError("inflate failed");
-        inflateEnd(&z);
+        if (!inflate_decode(f, &out)) state.SkipWithError("inflate failed");
         benchmark::DoNotOptimize(out.data());
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * f.rawBytes));
 }
 
-// Collects each run's time and prints pngxchg / libpng and pngxchg / inflate.
+// Heap peaks of one decode of each file, in bytes (the row buffers of
+// libpng and inflate are released before measuring, so they count).
+struct Peaks {
+    int64_t pngxchg = 0, libpng = 0, inflate = 0;
+};
+
+Peaks measure_peaks(const Kind &k) {
+    const Fixture &f = fixture(k);
+    Peaks p;
+    p.pngxchg = heap_peak::measure([&] { pngxchg_decode(f); });
+    p.libpng = heap_peak::measure([&] {
+        std::vector<uint8_t> buffer;
+        libpng_decode(f.file, &buffer);
+    });
+    p.inflate = heap_peak::measure([&] {
+        std::vector<uint8_t> out;
+        inflate_decode(f, &out);
+    });
+    return p;
+}
+
+// Collects each run's CPU time (the median and its coefficient of variation
+// when runs are repeated) and prints pngxchg / libpng and pngxchg / inflate
+// with the heap peaks.
 class RatioReporter : public benchmark::ConsoleReporter {
   public:
     void ReportRuns(const std::vector<Run> &runs) override {
         ConsoleReporter::ReportRuns(runs);
-        for (const Run &r : runs)
-            if (!r.error_occurred) times_[r.benchmark_name()] = r.GetAdjustedCPUTime();
+        for (const Run &r : runs) {
+            if (r.error_occurred) continue;
+            const std::string name = r.run_name.function_name;
+            if (r.run_type != Run::RT_Aggregate) {
+                if (!medians_.count(name)) times_[name] = r.GetAdjustedCPUTime();
+            } else if (r.aggregate_name == "median") {
+                medians_[name] = true;
+                times_[name] = r.GetAdjustedCPUTime();
+            } else if (r.aggregate_name == "cv") {
+                cv_[name] = r.GetAdjustedCPUTime() / benchmark::GetTimeUnitMultiplier(r.time_unit);
+            }
+        }
     }
     void Finalize() override {
         ConsoleReporter::Finalize();
-        std::printf("\n%-12s %12s %12s %12s %10s %10s\n", "image (CPU)", "pngxchg ms", "libpng ms",
-                    "inflate ms", "/libpng", "/inflate");
+        std::printf("\n%-10s %10s %10s %10s %8s %8s %6s   %s\n", "image", "pngxchg ms", "libpng ms",
+                    "inflate ms", "/libpng", "/inflate", "cv %",
+                    "heap peak KiB: pngxchg, libpng, inflate; 2 scanlines");
         for (const Kind &k : kKinds) {
-            double ours = find("pngxchg/", k), lib = find("libpng/", k), inf = find("inflate/", k);
-            if (ours <= 0) continue;
-            std::printf("%-12s %12.2f %12.2f %12.2f %10.3f %10.3f\n", k.name, ours, lib, inf,
-                        lib > 0 ? ours / lib : 0.0, inf > 0 ? ours / inf : 0.0);
+            const std::string ours = std::string("pngxchg/") + k.name;
+            double us = find(ours), lib = find(std::string("libpng/") + k.name),
+                   inf = find(std::string("inflate/") + k.name);
+            if (us <= 0) continue;
+            const Peaks p = measure_peaks(k);
+            auto cv = cv_.find(ours);
+            std::printf("%-10s %10.2f %10.2f %10.2f %8.3f %8.3f %6.1f   %lld, %lld, %lld; %zu\n",
+                        k.name, us, lib, inf, lib > 0 ? us / lib : 0.0, inf > 0 ? us / inf : 0.0,
+                        cv == cv_.end() ? 0.0 : 100 * cv->second,
+                        static_cast<long long>(p.pngxchg / 1024),
+                        static_cast<long long>(p.libpng / 1024),
+                        static_cast<long long>(p.inflate / 1024), 2 * fixture(k).lineBytes / 1024);
         }
     }
 
   private:
-    double find(const std::string &prefix, const Kind &k) const {
-        auto it = times_.find(prefix + k.name);
+    double find(const std::string &name) const {
+        auto it = times_.find(name);
         return it == times_.end() ? 0 : it->second;
     }
-    std::map<std::string, double> times_;
+    std::map<std::string, double> times_, cv_;
+    std::map<std::string, bool> medians_;
 };
 
 }  // namespace
