@@ -60,16 +60,21 @@ uint32_t run_sequential(const ImportState &s, IdatInflater &z, RowDelivery &out)
     if (uint32_t e = conversion_buffer(conv, s, &converted)) return e;
     const int depth = sample_depth(h);
     const size_t bpp = filter_bpp(depth, s.layout.channels);
+    const bool fuse = converted && converts_to_bgr(conv);
     uint8_t *line = window.get(), *prior = window.get() + raw + 1;
     for (int32_t n = 0; n < static_cast<int32_t>(h.height) && out.next_wanted() >= 0; ++n) {
         size_t got = 0;
         const IdatInflater::Status st = z.fill(line, raw + 1, &got);
         if (st != IdatInflater::Status::kFull) return inflate_code(st);
-        unfilter_row(line[0], line + 1, prior + 1, raw, bpp);
-        if (n == out.next_wanted()) {
+        const bool wanted = n == out.next_wanted();
+        // The pixel-by-pixel filters can write the 24-bit row on the way.
+        uint8_t *bgr = wanted && fuse ? converted.get() : nullptr;
+        const UnfilterResult done = unfilter_row_bgr(line[0], line + 1, prior + 1, raw, bpp, bgr);
+        if (wanted) {
             const uint8_t *row = line + 1;
             if (converted) {
-                convert_row(conv, line + 1, converted.get(), h.width);
+                if (done != UnfilterResult::kRowAndBgr)
+                    convert_row(conv, line + 1, converted.get(), h.width);
                 row = converted.get();
             }
             if (uint32_t e = out.take(n, row)) return e;

@@ -80,6 +80,11 @@ Conversion plan_conversion(const PngHeader &header, const Layout &layout) {
     return c;
 }
 
+bool converts_to_bgr(const Conversion &c) {
+    return c.kind == ConversionKind::kRgb8 || c.kind == ConversionKind::kRgba8 ||
+           (c.kind == ConversionKind::kPick && c.outCount == 3);
+}
+
 void convert_row(const Conversion &c, const uint8_t *scanline, uint8_t *out, uint32_t width) {
     switch (c.kind) {
         case ConversionKind::kNone:

@@ -29,6 +29,10 @@ struct Conversion {
 // The conversion for a header's colour type and depth and the plane to deliver.
 Conversion plan_conversion(const PngHeader &header, const Layout &layout);
 
+// Whether the conversion takes the high bytes of red, green and blue of RGB
+// or RGBA pixels to blue, green, red (what unfilter_row_bgr can write).
+bool converts_to_bgr(const Conversion &conversion);
+
 // Converts `width` pixels from `scanline` into `out` (the layout's row bytes).
 // `out` must not overlap `scanline` unless the kind is kNone. Both buffers
 // need one spare byte after their last pixel (8-bit RGB is moved a word at a

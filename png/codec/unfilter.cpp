@@ -95,10 +95,19 @@ void unfilter_fixed(uint8_t type, uint8_t *row, const uint8_t *prior, size_t siz
 }  // namespace
 
 void unfilter_row(uint8_t type, uint8_t *row, const uint8_t *prior, size_t size, size_t bpp) {
-    if (type == kFilterNone || type > kFilterPaeth) return;
+    unfilter_row_bgr(type, row, prior, size, bpp, nullptr);
+}
+
+UnfilterResult unfilter_row_bgr(uint8_t type, uint8_t *row, const uint8_t *prior, size_t size,
+                                size_t bpp, uint8_t *bgr) {
+    if (type == kFilterNone || type > kFilterPaeth) return UnfilterResult::kRow;
     static const bool simd = unfilter_simd_available();
-    if (simd && unfilter_row_simd(type, row, prior, size, bpp)) return;
+    if (simd) {
+        const UnfilterResult r = unfilter_row_simd(type, row, prior, size, bpp, bgr);
+        if (r != UnfilterResult::kNotCovered) return r;
+    }
     unfilter_row_scalar(type, row, prior, size, bpp);
+    return UnfilterResult::kRow;
 }
 
 void unfilter_row_scalar(uint8_t type, uint8_t *row, const uint8_t *prior, size_t size,
