@@ -22,7 +22,10 @@ struct PixelFormat {
 
 // The 16-bit modes are their 8-bit modes with 16-bit samples. FERR_UNSUPPORTED
 // for a mode or depth the host has no row for, or fewer planes than the mode
-// needs; extra planes (alpha) are allowed up to 16.
+// needs; extra planes are allowed up to 16. They are dropped, not offered as
+// a second image: the interface does not say whether an extra plane is
+// transparency, a mask or a spot colour, and calling it the host's
+// transparency plane could be wrong; the colour always arrives whole.
 uint32_t PixelFormatOf(const FormatRecord *format, PixelFormat *out);
 
 // One chunk of the plug-in's buffer: image pixels [left, right) x [top,
