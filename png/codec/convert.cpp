@@ -1,6 +1,6 @@
 #include "codec/convert.h"
 
-#include <cstring>
+#include "codec/reverse3.h"
 
 namespace png {
 namespace {
@@ -15,21 +15,10 @@ void expand_2bit(const uint8_t *in, uint8_t *out, uint32_t width) {
     }
 }
 
-// One pixel R G B (A) read as a little-endian word and byte-swapped gives
-// B G R in its low three bytes. The store writes a fourth byte that the next
-// pixel overwrites (and, after the last one, the spare byte of `out`).
+// The store writes a fourth byte that the next pixel overwrites (and, after
+// the last one, the spare byte of `out`).
 inline void put_bgr(const uint8_t *in, uint8_t *out) {
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-    uint32_t v;
-    std::memcpy(&v, in, 4);
-    v = __builtin_bswap32(v) >> 8;
-    std::memcpy(out, &v, 4);
-#else
-    const uint8_t r = in[0], g = in[1], b = in[2];
-    out[0] = b;
-    out[1] = g;
-    out[2] = r;
-#endif
+    store_word(out, load_reversed3(in));
 }
 
 void rgb8_to_bgr(const uint8_t *in, uint8_t *out, uint32_t width) {

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "codec/reverse3.h"
 #include "common/checked.h"
 
 namespace png {
@@ -37,11 +38,14 @@ void host_row_to_png(const uint8_t *host, uint8_t *out, uint32_t width, int32_t 
         std::memcpy(out, host, png_row_bytes(width, depth, false));
         return;
     }
-    for (uint32_t x = 0; x < width; ++x, host += 3, out += 3) {
-        out[0] = host[2];
-        out[1] = host[1];
-        out[2] = host[0];
-    }
+    if (width == 0) return;
+    // A word per pixel; the last one byte by byte, as a word would reach one
+    // byte past both rows.
+    for (uint32_t x = 0; x + 1 < width; ++x, host += 3, out += 3)
+        store_word(out, load_reversed3(host));
+    out[0] = host[2];
+    out[1] = host[1];
+    out[2] = host[0];
 }
 
 void merge_row(const uint8_t *colour, const uint8_t *alpha, uint8_t *out, uint32_t width,
@@ -53,12 +57,14 @@ void merge_row(const uint8_t *colour, const uint8_t *alpha, uint8_t *out, uint32
         }
         return;
     }
-    for (uint32_t x = 0; x < width; ++x, colour += 3, out += 4) {
-        out[0] = colour[2];
-        out[1] = colour[1];
-        out[2] = colour[0];
-        out[3] = alpha[x];
-    }
+    if (width == 0) return;
+    // The last colour pixel byte by byte: a word would reach past its row.
+    for (uint32_t x = 0; x + 1 < width; ++x, colour += 3, out += 4)
+        store_word(out, load_reversed3(colour) | static_cast<uint32_t>(alpha[x]) << 24);
+    out[0] = colour[2];
+    out[1] = colour[1];
+    out[2] = colour[0];
+    out[3] = alpha[width - 1];
 }
 
 void pass_row(const uint8_t *src, const uint8_t *colour, uint8_t *out, int pass,
