@@ -1,0 +1,107 @@
+// A plug-in built for a later version of the interface, as such plug-ins
+// behave: on its first call it takes the basic suite from sSPBasic without
+// checking it, looks at fields past the 3.0 record's end, asks for a suite by
+// name and keeps its memory in blocks of the basic suite. Two entries:
+// ENTRYPOINT needs the channel-ports suite and stops with "host
+// insufficient" without it; TOLERANT goes without and reads a built-in
+// 3 x 2 grey image (rows 10 11 12 / 20 21 22).
+#include <cstring>
+
+#include "format_record.h"
+
+#if defined(_WIN32)
+#define LATER_EXPORT extern "C" __declspec(dllexport)
+#else
+#define LATER_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
+
+namespace {
+
+constexpr int16_t kHostInsufficient = -30900;
+constexpr char kChannelPorts[] = "Photoshop ChannelPorts Suite for Plug-ins";
+constexpr int16_t kWidth = 3, kHeight = 2;
+
+// A 32-bit field of the record at a byte offset, counted in the 32-bit
+// record's terms from the start of the reserved bytes (1036) or from its end
+// (1240): HostSupports32BitCoordinates is at reserved + 68, hostSupportsPOSIXIO
+// at end + 4, the last word of the newest record at end + 60.
+uint32_t Field(const FormatRecord *record, size_t offset) {
+    uint32_t v;
+    std::memcpy(&v, reinterpret_cast<const uint8_t *>(record) + offset, sizeof v);
+    return v;
+}
+
+// What every entry does first; false (with the result set) when the host
+// cannot serve a plug-in of this kind.
+bool Greet(const FormatRecord *record, bool needsChannelPorts, int16_t *result) {
+    SPBasicSuite *basic = record->sSPBasic;  // taken on trust, as such plug-ins do
+    const size_t reserved = offsetof(FormatRecord, reserved);
+    uint32_t later = Field(record, reserved + 68) | Field(record, sizeof(FormatRecord) + 4) |
+                     Field(record, sizeof(FormatRecord) + 60);
+    const void *suite = nullptr;
+    int32_t found = basic->AcquireSuite(kChannelPorts, 3, &suite);
+    if (found == 0) basic->ReleaseSuite(kChannelPorts, 3);
+    if (later != 0 || !basic->IsEqual(kChannelPorts, kChannelPorts) ||
+        (found != 0 && suite != nullptr) || (needsChannelPorts && found != 0)) {
+        *result = kHostInsufficient;
+        return false;
+    }
+    return true;
+}
+
+// The image's rows in one block, grown to its full size in two steps.
+int16_t StartRead(FormatRecord *record, intptr_t *data) {
+    const SPBasicSuite *basic = record->sSPBasic;
+    void *block = nullptr;
+    if (basic->AllocateBlock(kWidth, &block) != 0) return piMemFullErr;
+    void *grown = nullptr;
+    if (basic->ReallocateBlock(block, kWidth * kHeight, &grown) != 0) {
+        basic->FreeBlock(block);
+        return piMemFullErr;
+    }
+    *data = reinterpret_cast<intptr_t>(grown);
+    record->imageMode = plugInModeGrayScale;
+    record->imageSize = {kHeight, kWidth};
+    record->depth = 8;
+    record->planes = 1;
+    return 0;
+}
+
+int16_t ContinueRead(FormatRecord *record, intptr_t *data) {
+    auto *rows = reinterpret_cast<uint8_t *>(*data);
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth; ++x)
+            rows[y * kWidth + x] = static_cast<uint8_t>(10 * (y + 1) + x);
+    record->data = rows;
+    record->theRect = {0, 0, kHeight, kWidth};
+    record->loPlane = record->hiPlane = 0;
+    record->colBytes = 1;
+    record->rowBytes = kWidth;
+    int16_t taken = record->advanceState();
+    record->data = nullptr;
+    return taken;
+}
+
+void Run(int16_t selector, FormatRecord *record, intptr_t *data, int16_t *result,
+         bool needsChannelPorts) {
+    *result = 0;
+    if (!Greet(record, needsChannelPorts, result)) return;
+    if (selector == formatSelectorReadStart) *result = StartRead(record, data);
+    if (selector == formatSelectorReadContinue) *result = ContinueRead(record, data);
+    if (selector == formatSelectorReadFinish && *data) {
+        record->sSPBasic->FreeBlock(reinterpret_cast<void *>(*data));
+        *data = 0;
+    }
+}
+
+}  // namespace
+
+LATER_EXPORT void ENTRYPOINT(int16_t selector, FormatRecord *record, intptr_t *data,
+                             int16_t *result) {
+    Run(selector, record, data, result, true);
+}
+
+LATER_EXPORT void TOLERANT(int16_t selector, FormatRecord *record, intptr_t *data,
+                           int16_t *result) {
+    Run(selector, record, data, result, false);
+}
