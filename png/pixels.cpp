@@ -136,8 +136,13 @@ uint32_t run_interlaced(const ImportState &s, IdatInflater &z, RowDelivery &out)
     flt::HeapBlock converted;
     if (uint32_t e = conversion_buffer(conv, s, &converted)) return e;
     for (int32_t r = out.next_wanted(); r >= 0; r = out.next_wanted()) {
-        uint8_t *line = assembled.get() + 1;
-        assemble_row(passes, static_cast<uint32_t>(r), depth, s.layout.channels, line, raw);
+        // Odd rows are delivered (or converted) straight from the last pass.
+        const uint8_t *line = whole_pass_row(passes, static_cast<uint32_t>(r));
+        if (!line) {
+            assemble_row(passes, static_cast<uint32_t>(r), depth, s.layout.channels,
+                         assembled.get() + 1, raw);
+            line = assembled.get() + 1;
+        }
         const uint8_t *row = line;
         if (converted) {
             convert_row(conv, line, converted.get(), h.width);

@@ -15,11 +15,31 @@ int64_t pass_row_of(const PassImage &pass, int p, uint32_t r) {
     return row < pass.height ? static_cast<int64_t>(row) : -1;
 }
 
+// With the pixel size known at compile time each copy is a plain move, not
+// a call.
+template <size_t N>
+void scatter_pixels(const uint8_t *src, const Adam7Pass &a, uint32_t count, uint8_t *out) {
+    uint8_t *dst = out + a.column * N;
+    const size_t step = a.columnStep * N;
+    for (uint32_t j = 0; j < count; ++j, src += N, dst += step) std::memcpy(dst, src, N);
+}
+
 void scatter_bytes(const uint8_t *src, const Adam7Pass &a, uint32_t count, size_t pixel,
                    uint8_t *out) {
-    uint8_t *dst = out + a.column * pixel;
-    const size_t step = a.columnStep * pixel;
-    for (uint32_t j = 0; j < count; ++j, src += pixel, dst += step) std::memcpy(dst, src, pixel);
+    switch (pixel) {
+        case 1:
+            return scatter_pixels<1>(src, a, count, out);
+        case 2:
+            return scatter_pixels<2>(src, a, count, out);
+        case 3:
+            return scatter_pixels<3>(src, a, count, out);
+        case 4:
+            return scatter_pixels<4>(src, a, count, out);
+        case 6:
+            return scatter_pixels<6>(src, a, count, out);
+        default:  // 8: 16-bit RGB + alpha
+            return scatter_pixels<8>(src, a, count, out);
+    }
 }
 
 void scatter_bits(const uint8_t *src, const Adam7Pass &a, uint32_t count, int depth, uint8_t *out) {
@@ -51,6 +71,13 @@ PassImage pass_geometry(int pass, uint32_t width, uint32_t height, int bitDepth,
 uint64_t pass_image_bytes(const PassImage &pass) {
     if (pass.width == 0) return 0;
     return static_cast<uint64_t>(pass.height) * (pass.rowBytes + 1);
+}
+
+const uint8_t *whole_pass_row(const PassImage passes[kAdam7Passes], uint32_t r) {
+    const int last = kAdam7Passes - 1;
+    const int64_t row = pass_row_of(passes[last], last, r);
+    if (row < 0) return nullptr;
+    return passes[last].pixels + static_cast<size_t>(row) * (passes[last].rowBytes + 1) + 1;
 }
 
 void assemble_row(const PassImage passes[kAdam7Passes], uint32_t r, int bitDepth, int channels,

@@ -22,6 +22,11 @@ PassImage pass_geometry(int pass, uint32_t width, uint32_t height, int bitDepth,
 // Bytes one pass image takes: height * (rowBytes + 1), 0 when empty.
 uint64_t pass_image_bytes(const PassImage &pass);
 
+// Row `r` as the last pass holds it whole (every odd row), in place in the
+// pass image and followed by at least one byte of the block; nullptr for the
+// rows the other passes share.
+const uint8_t *whole_pass_row(const PassImage passes[kAdam7Passes], uint32_t r);
+
 // Rebuilds full row `r` (width pixels, `rawRowBytes` bytes, no filter byte)
 // from the unfiltered pass images, taking each pixel from the pass the Adam7
 // pattern assigns it.
