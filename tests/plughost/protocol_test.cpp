@@ -272,6 +272,22 @@ TEST_F(PlugTest, RecordAsBuilt) {
     }
 }
 
+TEST_F(PlugTest, TablesAreFreedFromPlughostsOwnAddresses) {
+    // A plug-in writes over the record's table addresses: plughost still
+    // frees its own tables (the fixture counts the module's blocks) and never
+    // the block the plug-in put there.
+    static uint8_t foreign[64];
+    script.action = [](int16_t selector, FormatRecord *r, intptr_t *) {
+        if (selector != formatSelectorReadStart) return;
+        r->bufferProcs = reinterpret_cast<BufferProcs *>(foreign);
+        r->handleProcs = nullptr;
+        r->sSPBasic = reinterpret_cast<SPBasicSuite *>(foreign + 8);
+        r->platformData = nullptr;
+    };
+    ASSERT_TRUE(session->identify());
+    EXPECT_TRUE(session->end_import());
+}
+
 struct PublishCase {
     int16_t mode, depth, planes;
     int32_t bits, paletteCount;
