@@ -281,7 +281,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
                 medians_[name] = true;
                 times_[name] = r.GetAdjustedCPUTime();
             } else if (r.aggregate_name == "cv") {
-                cv_[name] = r.GetAdjustedCPUTime() / benchmark::GetTimeUnitMultiplier(r.time_unit);
+                cv_[name] = r.cpu_accumulated_time;  // the statistic itself, a fraction
             }
         }
     }
