@@ -149,13 +149,19 @@ int32_t FE_CDECL no_op_rows(const void *, int32_t, int32_t, int32_t, int32_t, in
     return 1;
 }
 
-// One import through FilterEntry, identification included.
-bool pngxchg_decode(const Fixture &f) {
+// A record that imports the fixture's file and drops its rows.
+FilterRecord import_record(const Fixture &f) {
     FilterRecord record{};
     record.fileData = f.file.data();
     record.fileSize = static_cast<uint32_t>(f.file.size());
     record.dataProc = no_op_rows;
     record.imageIndex = 1;
+    return record;
+}
+
+// One import through FilterEntry, identification included.
+bool pngxchg_decode(const Fixture &f) {
+    FilterRecord record = import_record(f);
     const bool ok = FilterEntry(FE_IMPORT, &record) != 0;
     FilterEntry(FE_END_IMPORT, &record);
     return ok;
@@ -247,11 +253,7 @@ struct Peaks {
 // The peak of FE_IMPORT alone, on a state that FE_IDENTIFY built before:
 // what the pixel path adds to the parse.
 int64_t pixel_path_peak(const Fixture &f) {
-    FilterRecord record{};
-    record.fileData = f.file.data();
-    record.fileSize = static_cast<uint32_t>(f.file.size());
-    record.dataProc = no_op_rows;
-    record.imageIndex = 1;
+    FilterRecord record = import_record(f);
     FilterEntry(FE_IDENTIFY, &record);
     const int64_t peak = heap_peak::measure([&] { FilterEntry(FE_IMPORT, &record); });
     FilterEntry(FE_END_IMPORT, &record);
