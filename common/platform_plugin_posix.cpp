@@ -2,6 +2,7 @@
 // carries its size in a header in front of the address handed out, which is
 // what GlobalSize reports on Windows.
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -65,11 +66,16 @@ size_t platform_global_size(const void *block) {
     return h->magic == kMagic ? h->size : 0;
 }
 
+// Stands for the free part of the process's address space that Windows
+// reports: the address-space limit, or the user half of a 48-bit address
+// space when there is none. Free physical memory would change from call to
+// call with whatever else the machine does, and neither a plug-in's run nor a
+// fuzz run should.
 uint64_t platform_available_virtual() {
-    long pages = sysconf(_SC_AVPHYS_PAGES);
-    long page = sysconf(_SC_PAGESIZE);
-    if (pages <= 0 || page <= 0) return 0;
-    return static_cast<uint64_t>(pages) * static_cast<uint64_t>(page);
+    rlimit limit{};
+    if (getrlimit(RLIMIT_AS, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)
+        return static_cast<uint64_t>(limit.rlim_cur);
+    return uint64_t{1} << 47;
 }
 
 bool platform_unmap_view(const void *view, size_t size) {
