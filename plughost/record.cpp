@@ -12,10 +12,9 @@ namespace plug {
 namespace {
 
 constexpr char kCompressionName[] = "Uncompressed";
-// Plug-ins built for later versions of the interface read, and some write,
-// fields past the 1240 bytes of this record (up to byte 1304 of the newest
-// 32-bit record); a zero-filled tail gives them "not supported" there
-// instead of memory that is not theirs.
+// Plug-ins built for versions of the interface newer than this record may
+// read or write fields past its end; a zero-filled tail gives them "not
+// supported" there instead of memory that is not theirs.
 constexpr size_t kRecordBlockSize = sizeof(FormatRecord) + 1024;
 // 72 pixels per inch, 16.16: the resolution of an image until the plug-in
 // (read) or the host (write) states its own.

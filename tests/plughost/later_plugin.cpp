@@ -21,10 +21,8 @@ constexpr int16_t kHostInsufficient = -30900;
 constexpr char kChannelPorts[] = "Photoshop ChannelPorts Suite for Plug-ins";
 constexpr int16_t kWidth = 3, kHeight = 2;
 
-// A 32-bit field of the record at a byte offset, counted in the 32-bit
-// record's terms from the start of the reserved bytes (1036) or from its end
-// (1240): HostSupports32BitCoordinates is at reserved + 68, hostSupportsPOSIXIO
-// at end + 4, the last word of the newest record at end + 60.
+// A 32-bit word of the record at a byte offset, read the way a plug-in that
+// knows later fields than this host reads them.
 uint32_t Field(const FormatRecord *record, size_t offset) {
     uint32_t v;
     std::memcpy(&v, reinterpret_cast<const uint8_t *>(record) + offset, sizeof v);
@@ -35,8 +33,8 @@ uint32_t Field(const FormatRecord *record, size_t offset) {
 // cannot serve a plug-in of this kind.
 bool Greet(const FormatRecord *record, bool needsChannelPorts, int16_t *result) {
     SPBasicSuite *basic = record->sSPBasic;  // taken on trust, as such plug-ins do
-    const size_t reserved = offsetof(FormatRecord, reserved);
-    uint32_t later = Field(record, reserved + 68) | Field(record, sizeof(FormatRecord) + 4) |
+    uint32_t later = static_cast<uint32_t>(record->HostSupports32BitCoordinates) |
+                     static_cast<uint32_t>(record->hostSupportsPOSIXIO) |
                      Field(record, sizeof(FormatRecord) + 60);
     const void *suite = nullptr;
     int32_t found = basic->AcquireSuite(kChannelPorts, 3, &suite);

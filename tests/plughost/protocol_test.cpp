@@ -266,7 +266,7 @@ TEST_F(PlugTest, RecordAsBuilt) {
     // fields reads as zero, except the basic suite's address.
     const auto *bytes = reinterpret_cast<const uint8_t *>(&f);
     const size_t basic = offsetof(FormatRecord, sSPBasic);
-    for (size_t i = offsetof(FormatRecord, reserved1004); i < sizeof f + 1024; ++i) {
+    for (size_t i = offsetof(FormatRecord, propertyProcs); i < sizeof f + 1024; ++i) {
         if (i >= basic && i < basic + sizeof f.sSPBasic) continue;
         ASSERT_EQ(bytes[i], 0) << i;
     }
