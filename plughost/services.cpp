@@ -2,6 +2,7 @@
 
 #include "common/muldiv.h"
 #include "common/platform_plugin.h"
+#include "descriptor_store.h"
 
 namespace plug {
 namespace {
@@ -117,6 +118,7 @@ PIHandle PI_CDECL HandleNew(int32_t size) {
 
 void PI_CDECL HandleDispose(PIHandle handle) {
     if (!handle) return;
+    ForgetDescriptor(handle);
     flt::platform_global_free(*handle);
     flt::platform_global_free(handle);
 }
