@@ -224,7 +224,7 @@ int16_t PI_CDECL GetAlias(PIReadDescriptor r, PIHandle *) {
 int16_t PI_CDECL GetSimpleReference(PIReadDescriptor r, void *) {
     return Unsupported(r, kReader);
 }
-int16_t PI_CDECL GetObject(PIReadDescriptor r, DescriptorTypeID *, PIDescriptorHandle *) {
+int16_t PI_CDECL GetObjectValue(PIReadDescriptor r, DescriptorTypeID *, PIDescriptorHandle *) {
     return Unsupported(r, kReader);
 }
 int16_t PI_CDECL PutAlias(PIWriteDescriptor w, DescriptorKeyID, PIHandle) {
@@ -293,7 +293,7 @@ void FillReadDescriptorProcs(ReadDescriptorProcs *p) {
           GetEnumerated,
           GetClass,
           GetSimpleReference,
-          GetObject,
+          GetObjectValue,
           GetCount,
           GetString,
           GetPinnedInteger,
