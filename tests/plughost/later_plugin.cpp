@@ -1,7 +1,9 @@
 // A plug-in built for a later version of the interface, as such plug-ins
 // behave: on its first call it takes the basic suite from sSPBasic without
-// checking it, looks at fields past the 3.0 record's end, asks for a suite by
-// name and keeps its memory in blocks of the basic suite. Two entries:
+// checking it, looks at fields past the 3.0 record's end (all at the offsets
+// of the published headers, 4-byte packing), asks for a suite by name and
+// keeps its memory in blocks of the basic suite; it reports its size in
+// imageSize32 too. Two entries:
 // ENTRYPOINT needs the channel-ports suite and stops with "host
 // insufficient" without it; TOLERANT goes without and reads a built-in
 // 3 x 2 grey image (rows 10 11 12 / 20 21 22).
@@ -21,21 +23,42 @@ constexpr int16_t kHostInsufficient = -30900;
 constexpr char kChannelPorts[] = "Photoshop ChannelPorts Suite for Plug-ins";
 constexpr int16_t kWidth = 3, kHeight = 2;
 
-// A 32-bit word of the record at a byte offset, read the way a plug-in that
-// knows later fields than this host reads them.
-uint32_t Field(const FormatRecord *record, size_t offset) {
-    uint32_t v;
+// Where the published headers put the later fields this plug-in uses, for
+// 4-byte and 8-byte pointers. The plug-in reads them from these offsets as
+// raw bytes, as a plug-in built from those headers does, so a host whose
+// record puts them elsewhere fails here.
+constexpr bool kWidePointers = sizeof(void *) == 8;
+constexpr size_t kBasicSuiteAt = kWidePointers ? 1124 : 1032;
+constexpr size_t kHostCoordinatesAt = kWidePointers ? 1216 : 1104;
+constexpr size_t kPluginCoordinatesAt = kWidePointers ? 1220 : 1108;
+constexpr size_t kImageSize32At = kWidePointers ? 1224 : 1112;
+constexpr size_t kPosixAt = kWidePointers ? 1408 : 1244;
+
+template <typename T>
+T Field(const FormatRecord *record, size_t offset) {
+    T v;
     std::memcpy(&v, reinterpret_cast<const uint8_t *>(record) + offset, sizeof v);
     return v;
 }
 
+template <typename T>
+void SetField(FormatRecord *record, size_t offset, T v) {
+    std::memcpy(reinterpret_cast<uint8_t *>(record) + offset, &v, sizeof v);
+}
+
+const SPBasicSuite *BasicSuite(const FormatRecord *record) {
+    return Field<const SPBasicSuite *>(record, kBasicSuiteAt);
+}
+
 // What every entry does first; false (with the result set) when the host
-// cannot serve a plug-in of this kind.
-bool Greet(const FormatRecord *record, bool needsChannelPorts, int16_t *result) {
-    SPBasicSuite *basic = record->sSPBasic;  // taken on trust, as such plug-ins do
-    uint32_t later = static_cast<uint32_t>(record->HostSupports32BitCoordinates) |
-                     static_cast<uint32_t>(record->hostSupportsPOSIXIO) |
-                     Field(record, sizeof(FormatRecord) + 60);
+// cannot serve a plug-in of this kind. A host that offers 32-bit
+// coordinates is told that this plug-in uses them.
+bool Greet(FormatRecord *record, bool needsChannelPorts, int16_t *result) {
+    const SPBasicSuite *basic = BasicSuite(record);  // taken on trust, as such plug-ins do
+    if (Field<int32_t>(record, kHostCoordinatesAt) != 0)
+        SetField<int32_t>(record, kPluginCoordinatesAt, 1);
+    uint32_t later = static_cast<uint32_t>(Field<int16_t>(record, kPosixAt)) |
+                     Field<uint32_t>(record, sizeof(FormatRecord) + 60);
     const void *suite = nullptr;
     int32_t found = basic->AcquireSuite(kChannelPorts, 3, &suite);
     if (found == 0) basic->ReleaseSuite(kChannelPorts, 3);
@@ -49,7 +72,7 @@ bool Greet(const FormatRecord *record, bool needsChannelPorts, int16_t *result) 
 
 // The image's rows in one block, grown to its full size in two steps.
 int16_t StartRead(FormatRecord *record, intptr_t *data) {
-    const SPBasicSuite *basic = record->sSPBasic;
+    const SPBasicSuite *basic = BasicSuite(record);
     void *block = nullptr;
     if (basic->AllocateBlock(kWidth, &block) != 0) return piMemFullErr;
     void *grown = nullptr;
@@ -60,6 +83,7 @@ int16_t StartRead(FormatRecord *record, intptr_t *data) {
     *data = reinterpret_cast<intptr_t>(grown);
     record->imageMode = plugInModeGrayScale;
     record->imageSize = {kHeight, kWidth};
+    SetField(record, kImageSize32At, VPoint{kHeight, kWidth});
     record->depth = 8;
     record->planes = 1;
     return 0;
@@ -87,7 +111,7 @@ void Run(int16_t selector, FormatRecord *record, intptr_t *data, int16_t *result
     if (selector == formatSelectorReadStart) *result = StartRead(record, data);
     if (selector == formatSelectorReadContinue) *result = ContinueRead(record, data);
     if (selector == formatSelectorReadFinish && *data) {
-        record->sSPBasic->FreeBlock(reinterpret_cast<void *>(*data));
+        BasicSuite(record)->FreeBlock(reinterpret_cast<void *>(*data));
         *data = 0;
     }
 }
