@@ -1,13 +1,14 @@
 // The basic suite behind the record's sSPBasic. Plug-ins built for later
 // versions of the interface take it on their first call and ask it for the
-// suites they use; this host offers none by name, so every request is
-// answered "suite not found" (the plug-in then gets along without the suite
-// or ends with its own error). Blocks come from the module heap, like every
-// allocation of the module, and are the plug-in's to free.
+// suites they use, by exact name and version; a suite plughost does not have
+// is answered "suite not found" with no table (the plug-in then gets along
+// without the suite or ends with its own error). Blocks come from the module
+// heap, like every allocation of the module, and are the plug-in's to free.
 #include <cstring>
 
 #include "common/heap.h"
 #include "services.h"
+#include "suites/registry.h"
 
 namespace plug {
 namespace {
@@ -17,15 +18,21 @@ constexpr size_t kMaxBlock = INT32_MAX;
 
 }  // namespace
 
-int32_t PI_CDECL BasicAcquireSuite(const char *name, int32_t, const void **suite) {
+int32_t PI_CDECL BasicAcquireSuite(const char *name, int32_t version, const void **suite) {
     if (!suite) return spBadParameterErr;
-    *suite = nullptr;
-    return name ? spSuiteNotFoundErr : spBadParameterErr;
+    if (!name) {
+        *suite = nullptr;
+        return spBadParameterErr;
+    }
+    *suite = FindSuite(name, version);
+    return *suite ? 0 : spSuiteNotFoundErr;
 }
 
-int32_t PI_CDECL BasicReleaseSuite(const char *name, int32_t) {
-    // Nothing was handed out, so there is nothing to release.
-    return name ? spSuiteNotFoundErr : spBadParameterErr;
+// The tables are constant and outlive every plug-in, so a release only
+// checks the name.
+int32_t PI_CDECL BasicReleaseSuite(const char *name, int32_t version) {
+    if (!name) return spBadParameterErr;
+    return FindSuite(name, version) ? 0 : spSuiteNotFoundErr;
 }
 
 int32_t PI_CDECL BasicIsEqual(const char *token1, const char *token2) {

@@ -35,14 +35,17 @@ void FillTables(FormatRecord *format, RecordTables *t) {
     HandleProcs *handle = &t->handle;
     ResourceProcs *resource = &t->resource;
     buffer->bufferProcsVersion = 2;
-    buffer->numBufferProcs = 5;
+    buffer->numBufferProcs = 8;
     buffer->allocateProc = BufferAllocate;
     buffer->lockProc = BufferLock;
     buffer->unlockProc = BufferUnlock;
     buffer->freeProc = BufferFree;
     buffer->spaceProc = BufferSpace;
+    buffer->reserveProc = BufferReserve;
+    buffer->allocateProc64 = BufferAllocate64;
+    buffer->spaceProc64 = BufferSpace64;
     handle->handleProcsVersion = 1;
-    handle->numHandleProcs = 7;
+    handle->numHandleProcs = 8;
     handle->newProc = HandleNew;
     handle->disposeProc = HandleDispose;
     handle->getSizeProc = HandleGetSize;
@@ -50,6 +53,7 @@ void FillTables(FormatRecord *format, RecordTables *t) {
     handle->lockProc = HandleLock;
     handle->unlockProc = HandleUnlock;
     handle->recoverSpaceProc = HandleRecoverSpace;
+    handle->disposeRegularHandleProc = HandleDispose;
     resource->resourceProcsVersion = 3;
     resource->numResourceProcs = 4;
     resource->countProc = ResourceCount;

@@ -69,10 +69,17 @@ void PI_CDECL ReportProgress(int32_t done, int32_t total) {
 }
 
 int16_t PI_CDECL BufferAllocate(int32_t size, PIBufferID *bufferID) {
+    return BufferAllocate64(size, bufferID);
+}
+
+int16_t PI_CDECL BufferAllocate64(int64_t size, PIBufferID *bufferID) {
     if (!bufferID) return piMemFullErr;
-    *bufferID =
-        size < 0 ? nullptr
-                 : static_cast<PIBufferID>(flt::platform_global_alloc(static_cast<size_t>(size)));
+    // A size the address space cannot hold is refused, not cut down.
+    bool fits = size >= 0 &&
+                static_cast<uint64_t>(static_cast<size_t>(size)) == static_cast<uint64_t>(size);
+    *bufferID = fits
+                    ? static_cast<PIBufferID>(flt::platform_global_alloc(static_cast<size_t>(size)))
+                    : nullptr;
     return *bufferID ? piNoErr : piMemFullErr;
 }
 
@@ -85,8 +92,18 @@ void PI_CDECL BufferFree(PIBufferID bufferID) {
 }
 
 int32_t PI_CDECL BufferSpace() {
-    uint64_t space = flt::platform_available_virtual();
+    int64_t space = BufferSpace64();
     return space > INT32_MAX ? INT32_MAX : static_cast<int32_t>(space);
+}
+
+int64_t PI_CDECL BufferSpace64() {
+    uint64_t space = flt::platform_available_virtual();
+    return space > INT64_MAX ? INT64_MAX : static_cast<int64_t>(space);
+}
+
+// Buffers are allocated when asked for: there is nothing to set aside.
+int16_t PI_CDECL BufferReserve(int32_t) {
+    return piNoErr;
 }
 
 int16_t PI_CDECL ResourceCount(uint32_t) {

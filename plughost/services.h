@@ -38,6 +38,9 @@ char *PI_CDECL BufferLock(PIBufferID bufferID, uint8_t moveHigh);
 void PI_CDECL BufferUnlock(PIBufferID bufferID);
 void PI_CDECL BufferFree(PIBufferID bufferID);
 int32_t PI_CDECL BufferSpace();
+int16_t PI_CDECL BufferReserve(int32_t size);
+int16_t PI_CDECL BufferAllocate64(int64_t size, PIBufferID *bufferID);
+int64_t PI_CDECL BufferSpace64();
 
 int16_t PI_CDECL ResourceCount(uint32_t type);
 PIHandle PI_CDECL ResourceGet(uint32_t type, int16_t index);
@@ -52,7 +55,8 @@ char *PI_CDECL HandleLock(PIHandle handle, uint8_t moveHigh);
 void PI_CDECL HandleUnlock(PIHandle handle);
 void PI_CDECL HandleRecoverSpace(int32_t size);
 
-// The basic suite (sSPBasic): no suites by name, blocks from the module heap.
+// The basic suite (sSPBasic): the suites of suites/registry.h by name,
+// blocks from the module heap.
 int32_t PI_CDECL BasicAcquireSuite(const char *name, int32_t version, const void **suite);
 int32_t PI_CDECL BasicReleaseSuite(const char *name, int32_t version);
 int32_t PI_CDECL BasicIsEqual(const char *token1, const char *token2);

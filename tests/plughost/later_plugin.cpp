@@ -3,10 +3,12 @@
 // checking it, looks at fields past the 3.0 record's end (all at the offsets
 // of the published headers, 4-byte packing), asks for a suite by name and
 // keeps its memory in blocks of the basic suite; it reports its size in
-// imageSize32 too. Two entries:
-// ENTRYPOINT needs the channel-ports suite and stops with "host
-// insufficient" without it; TOLERANT goes without and reads a built-in
-// 3 x 2 grey image (rows 10 11 12 / 20 21 22).
+// imageSize32 too. Three entries: ENTRYPOINT needs the channel-ports suite
+// (version 3) and stops with "host insufficient" without it; NEWER needs a
+// version of it no host has; TOLERANT goes without. All read a built-in
+// 3 x 2 grey image (rows 10 11 12 / 20 21 22). A suite answered in a way the
+// interface does not allow (found without a table, or not found with one)
+// also stops it.
 #include <cstring>
 
 #include "format_record.h"
@@ -50,20 +52,35 @@ const SPBasicSuite *BasicSuite(const FormatRecord *record) {
     return Field<const SPBasicSuite *>(record, kBasicSuiteAt);
 }
 
+// Whether the suite found answers a port it never handed out with an error
+// (and without touching memory the plug-in did not pass).
+bool RefusesUnknownPort(const void *suite) {
+    auto *ports = static_cast<const PSChannelPortsSuite3 *>(suite);
+    PIBoolean canRead = 1;
+    return ports->CanRead(nullptr, &canRead) != 0 && canRead == 0 &&
+           ports->ReadPixelsFromLevel(nullptr, 0, nullptr, nullptr) != 0;
+}
+
 // What every entry does first; false (with the result set) when the host
 // cannot serve a plug-in of this kind. A host that offers 32-bit
-// coordinates is told that this plug-in uses them.
-bool Greet(FormatRecord *record, bool needsChannelPorts, int16_t *result) {
+// coordinates is told that this plug-in uses them. `version` 0: the
+// channel-ports suite is optional.
+bool Greet(FormatRecord *record, int32_t version, int16_t *result) {
     const SPBasicSuite *basic = BasicSuite(record);  // taken on trust, as such plug-ins do
     if (Field<int32_t>(record, kHostCoordinatesAt) != 0)
         SetField<int32_t>(record, kPluginCoordinatesAt, 1);
     uint32_t later = static_cast<uint32_t>(Field<int16_t>(record, kPosixAt)) |
                      Field<uint32_t>(record, sizeof(FormatRecord) + 60);
-    const void *suite = nullptr;
-    int32_t found = basic->AcquireSuite(kChannelPorts, 3, &suite);
-    if (found == 0) basic->ReleaseSuite(kChannelPorts, 3);
-    if (later != 0 || !basic->IsEqual(kChannelPorts, kChannelPorts) ||
-        (found != 0 && suite != nullptr) || (needsChannelPorts && found != 0)) {
+    static const int kSentinel = 0;
+    const void *suite = &kSentinel;
+    const int32_t asked = version ? version : 3;
+    int32_t found = basic->AcquireSuite(kChannelPorts, asked, &suite);
+    bool answered = found == 0
+                        ? suite != nullptr && suite != &kSentinel && RefusesUnknownPort(suite)
+                        : suite == nullptr;
+    if (found == 0) basic->ReleaseSuite(kChannelPorts, asked);
+    if (later != 0 || !basic->IsEqual(kChannelPorts, kChannelPorts) || !answered ||
+        (version != 0 && found != 0)) {
         *result = kHostInsufficient;
         return false;
     }
@@ -105,9 +122,9 @@ int16_t ContinueRead(FormatRecord *record, intptr_t *data) {
 }
 
 void Run(int16_t selector, FormatRecord *record, intptr_t *data, int16_t *result,
-         bool needsChannelPorts) {
+         int32_t channelPortsVersion) {
     *result = 0;
-    if (!Greet(record, needsChannelPorts, result)) return;
+    if (!Greet(record, channelPortsVersion, result)) return;
     if (selector == formatSelectorReadStart) *result = StartRead(record, data);
     if (selector == formatSelectorReadContinue) *result = ContinueRead(record, data);
     if (selector == formatSelectorReadFinish && *data) {
@@ -120,10 +137,14 @@ void Run(int16_t selector, FormatRecord *record, intptr_t *data, int16_t *result
 
 LATER_EXPORT void ENTRYPOINT(int16_t selector, FormatRecord *record, intptr_t *data,
                              int16_t *result) {
-    Run(selector, record, data, result, true);
+    Run(selector, record, data, result, 3);
+}
+
+LATER_EXPORT void NEWER(int16_t selector, FormatRecord *record, intptr_t *data, int16_t *result) {
+    Run(selector, record, data, result, 4);
 }
 
 LATER_EXPORT void TOLERANT(int16_t selector, FormatRecord *record, intptr_t *data,
                            int16_t *result) {
-    Run(selector, record, data, result, false);
+    Run(selector, record, data, result, 0);
 }

@@ -252,11 +252,12 @@ TEST_F(PlugTest, RecordAsBuilt) {
     EXPECT_EQ(f.hostNewHdl, f.handleProcs->newProc);
     EXPECT_EQ(f.hostDisposeHdl, f.handleProcs->disposeProc);
     EXPECT_EQ(f.bufferProcs->bufferProcsVersion, 2);
-    EXPECT_EQ(f.bufferProcs->numBufferProcs, 5);
+    EXPECT_EQ(f.bufferProcs->numBufferProcs, 8);
     EXPECT_EQ(f.resourceProcs->resourceProcsVersion, 3);
     EXPECT_EQ(f.resourceProcs->numResourceProcs, 4);
     EXPECT_EQ(f.handleProcs->handleProcsVersion, 1);
-    EXPECT_EQ(f.handleProcs->numHandleProcs, 7);
+    EXPECT_EQ(f.handleProcs->numHandleProcs, 8);
+    EXPECT_EQ(f.handleProcs->disposeRegularHandleProc, f.handleProcs->disposeProc);
     ASSERT_NE(f.platformData, nullptr);
     EXPECT_EQ(f.platformData->hwnd, 0);  // no active window on POSIX
     ASSERT_NE(f.sSPBasic, nullptr);

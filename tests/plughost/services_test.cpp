@@ -64,6 +64,13 @@ TEST_F(PlugTest, BufferSuite) {
         b->unlockProc(id);
         b->freeProc(id);
         EXPECT_GT(b->spaceProc(), 0);
+        EXPECT_EQ(b->reserveProc(1000), 0);
+        EXPECT_EQ(b->allocateProc64(-1, &id), piMemFullErr);
+        EXPECT_EQ(id, nullptr);
+        EXPECT_EQ(b->allocateProc64(int64_t{1} << 62, &id), piMemFullErr);
+        EXPECT_EQ(b->allocateProc64(10, &id), 0);
+        b->freeProc(id);
+        EXPECT_GE(b->spaceProc64(), b->spaceProc());
     });
     ASSERT_TRUE(session->identify());
 }
@@ -130,9 +137,9 @@ TEST_F(PlugTest, BasicSuite) {
         const void *suite = r;
         for (const char *name : {"Photoshop ChannelPorts Suite for Plug-ins",
                                  "Photoshop Handle Suite for Plug-ins", PI_BASIC_SUITE_NAME, ""}) {
-            EXPECT_EQ(b->AcquireSuite(name, 1, &suite), spSuiteNotFoundErr) << name;
+            EXPECT_EQ(b->AcquireSuite(name, 99, &suite), spSuiteNotFoundErr) << name;
             EXPECT_EQ(suite, nullptr);
-            EXPECT_EQ(b->ReleaseSuite(name, 1), spSuiteNotFoundErr) << name;
+            EXPECT_EQ(b->ReleaseSuite(name, 99), spSuiteNotFoundErr) << name;
         }
         EXPECT_EQ(b->AcquireSuite(nullptr, 1, &suite), spBadParameterErr);
         EXPECT_EQ(b->AcquireSuite("x", 1, nullptr), spBadParameterErr);
