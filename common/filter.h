@@ -1,9 +1,14 @@
 /* The binary contract between a host application and a filter module.
  *
  * Compiles as C (C11 for the offset checks) and as C++ with GCC, Clang and
- * MSVC; installed as <filters/filter.h>. On a 32-bit target every field sits
- * at the byte offset the host relies on (checked below); on a 64-bit target
- * the same declarations give the natural layout with 8-byte pointers. */
+ * MSVC; installed as <filters/filter.h>. On 32-bit x86 every field sits at
+ * the byte offset the host relies on; on x86-64 (64-bit Windows and Linux
+ * alike) the same declarations give the natural layout with 8-byte pointers
+ * and callbacks. Both layouts are checked below. fileHandle stays 32 bits
+ * wide on 64-bit Windows too: the value of a Win32 handle fits in 32 bits.
+ *
+ * FilterEntry and the stdcall callbacks are stdcall on 32-bit x86 only;
+ * 64-bit targets have a single calling convention. */
 #ifndef FILTER_H
 #define FILTER_H
 
@@ -179,9 +184,15 @@ typedef int32_t(FE_STDCALL *FilterEntryProc)(uint32_t operation, FilterRecord *r
 #elif defined(__STDC_VERSION__) && __STDC_VERSION__ >= 201112L
 #define FE_STATIC_ASSERT _Static_assert
 #endif
-#if (defined(__i386__) || defined(_M_IX86)) && defined(FE_STATIC_ASSERT)
+/* (x32, the 32-bit-pointer ABI of x86-64, has neither layout.) */
+#if defined(FE_STATIC_ASSERT) && (defined(__i386__) || defined(_M_IX86) || defined(_M_X64) || \
+                                  (defined(__x86_64__) && !defined(__ILP32__)))
 #define FE_AT(field, offset) \
     FE_STATIC_ASSERT(offsetof(FilterRecord, field) == (offset), #field " offset")
+#define FE_SERVICE_AT(index, offset) \
+    FE_STATIC_ASSERT(offsetof(HostServices, entry[index]) == (offset), #index " offset")
+#endif
+#if defined(FE_AT) && (defined(__i386__) || defined(_M_IX86))
 FE_AT(requestFlags, 4);
 FE_AT(filterFlags, 8);
 FE_AT(imageCount, 12);
@@ -220,12 +231,59 @@ FE_AT(stretchProc, 304);
 FE_AT(colorSpace, 312);
 FE_AT(getRowsProc, 320);
 FE_STATIC_ASSERT(sizeof(FilterRecord) == 324, "FilterRecord size");
-FE_STATIC_ASSERT(offsetof(HostServices, entry[HS_CONTEXT_HELP]) == 216, "contextHelp");
-FE_STATIC_ASSERT(offsetof(HostServices, entry[HS_CONTEXT_MENU_HELP]) == 220, "contextMenuHelp");
-FE_STATIC_ASSERT(offsetof(HostServices, entry[HS_GET_DIRECTORY]) == 240, "getDirectory");
-FE_STATIC_ASSERT(offsetof(HostServices, entry[HS_GET_HELP_PATH]) == 600, "getHelpPath");
-#undef FE_AT
+FE_SERVICE_AT(HS_CONTEXT_HELP, 216);
+FE_SERVICE_AT(HS_CONTEXT_MENU_HELP, 220);
+FE_SERVICE_AT(HS_GET_DIRECTORY, 240);
+FE_SERVICE_AT(HS_GET_HELP_PATH, 600);
+#elif defined(FE_AT)
+/* x86-64: pointers at 8-byte boundaries, so 4 bytes of padding before
+ * filePath, fileData, palette, compressionName, comment, iniPath, pluginPath
+ * and getRowsProc. */
+FE_AT(requestFlags, 4);
+FE_AT(filterFlags, 8);
+FE_AT(imageCount, 12);
+FE_AT(imageIndex, 16);
+FE_AT(width, 24);
+FE_AT(height, 28);
+FE_AT(bitsPerPixel, 32);
+FE_AT(fileBitsPerPixel, 36);
+FE_AT(xResolution, 40);
+FE_AT(yResolution, 44);
+FE_AT(compressionIndex, 48);
+FE_AT(filePath, 56);
+FE_AT(fileHandle, 72);
+FE_AT(fileData, 80);
+FE_AT(region, 116);
+FE_AT(filterId, 132);
+FE_AT(errorCode, 136);
+FE_AT(paletteCount, 144);
+FE_AT(palette, 152);
+FE_AT(hostProgressProc, 160);
+FE_AT(dataProc, 168);
+FE_AT(fileSize, 180);
+FE_AT(filterState, 184);
+FE_AT(compressionName, 200);
+FE_AT(comment, 224);
+FE_AT(planeKind, 232);
+FE_AT(linkedCount, 236);
+FE_AT(linkedPlanes, 240);
+FE_AT(parentWindow, 264);
+FE_AT(userData, 316);
+FE_AT(progressData, 320);
+FE_AT(iniPath, 328);
+FE_AT(hostServices, 336);
+FE_AT(pluginPath, 376);
+FE_AT(stretchProc, 384);
+FE_AT(colorSpace, 396);
+FE_AT(getRowsProc, 408);
+FE_STATIC_ASSERT(sizeof(FilterRecord) == 416, "FilterRecord size");
+FE_SERVICE_AT(HS_CONTEXT_HELP, 432);
+FE_SERVICE_AT(HS_CONTEXT_MENU_HELP, 440);
+FE_SERVICE_AT(HS_GET_DIRECTORY, 480);
+FE_SERVICE_AT(HS_GET_HELP_PATH, 1200);
 #endif
+#undef FE_AT
+#undef FE_SERVICE_AT
 
 #ifdef __cplusplus
 }

@@ -1,6 +1,6 @@
 // The export tables and imports of the module DLLs: FilterEntry undecorated,
-// plughost's 21 entries at ordinals 1 to 21, 32-bit images that import
-// nothing but system DLLs.
+// plughost's 21 entries at ordinals 1 to 21, images for the test program's
+// own architecture that import nothing but system DLLs.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -24,10 +24,18 @@ Proc export_of(HMODULE module, LPCSTR name) {
     return reinterpret_cast<Proc>(reinterpret_cast<void *>(GetProcAddress(module, name)));
 }
 
-const IMAGE_NT_HEADERS32 *nt_headers(HMODULE module) {
+#ifdef _WIN64
+const WORD kMachine = IMAGE_FILE_MACHINE_AMD64;
+#else
+const WORD kMachine = IMAGE_FILE_MACHINE_I386;
+#endif
+
+// The headers of the test program's own architecture (IMAGE_NT_HEADERS64 in
+// a 64-bit build): the loader maps only DLLs of that architecture.
+const IMAGE_NT_HEADERS *nt_headers(HMODULE module) {
     auto *base = reinterpret_cast<const uint8_t *>(module);
     auto *dos = reinterpret_cast<const IMAGE_DOS_HEADER *>(base);
-    return reinterpret_cast<const IMAGE_NT_HEADERS32 *>(base + dos->e_lfanew);
+    return reinterpret_cast<const IMAGE_NT_HEADERS *>(base + dos->e_lfanew);
 }
 
 std::vector<std::string> imported_dlls(HMODULE module) {
@@ -58,14 +66,14 @@ TEST(DllExports, FilterEntryIsExportedUndecorated) {
     }
 }
 
-TEST(DllExports, ImagesAre32BitAndImportOnlySystemDlls) {
+TEST(DllExports, ImagesAreOfTheHostsArchitectureAndImportOnlySystemDlls) {
     const std::set<std::string> system = {"kernel32.dll", "user32.dll", "gdi32.dll",
                                           "comdlg32.dll", "msvcrt.dll", "advapi32.dll"};
     for (const char *name : kModules) {
         SCOPED_TRACE(name);
         Dll dll(name);
         ASSERT_NE(dll.handle(), nullptr);
-        EXPECT_EQ(nt_headers(dll.handle())->FileHeader.Machine, IMAGE_FILE_MACHINE_I386);
+        EXPECT_EQ(nt_headers(dll.handle())->FileHeader.Machine, kMachine);
         EXPECT_TRUE(nt_headers(dll.handle())->FileHeader.Characteristics & IMAGE_FILE_DLL);
         for (const std::string &dll_name : imported_dlls(dll.handle()))
             EXPECT_TRUE(system.count(dll_name)) << "imports " << dll_name;
