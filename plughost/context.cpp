@@ -6,6 +6,7 @@
 #include "common/heap.h"
 #include "common/platform.h"
 #include "common/platform_plugin.h"
+#include "plugin_settings.h"
 #include "record.h"
 #include "services.h"
 
@@ -81,7 +82,9 @@ uint32_t OpenReadContext(FilterRecord *record) {
 uint32_t OpenWriteContext(FilterRecord *record) {
     uint32_t code = OpenContext(record, kWriteMode);
     if (code != 0) return code;
-    code = DescribeHostImage(record, context_of(record)->binding->record);
+    PluginBinding *binding = context_of(record)->binding;
+    code = DescribeHostImage(record, binding->record);
+    if (code == 0) code = PlaySettings(record, binding);
     if (code != 0) ReleaseContext(record);
     return code;
 }

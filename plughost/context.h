@@ -22,6 +22,9 @@ struct RecordTables {
     ResourceProcs resource;
     SPBasicSuite basic;
     PlatformData platform;
+    PIDescriptorParameters descriptorParameters;
+    ReadDescriptorProcs readDescriptor;
+    WriteDescriptorProcs writeDescriptor;
 };
 
 struct PluginBinding {

@@ -55,6 +55,9 @@ bool ItemsOf(PIHandle handle, const uint8_t **items, uint32_t *size) {
 
 struct DescriptorEntry {
     PIHandle handle;
+    // Closed with an error (some put failed) or played by the host: not
+    // settings a plug-in handed back whole.
+    bool partial;
     bool played;
 };
 DescriptorEntry g_descriptors[kMaxDescriptors];
@@ -66,12 +69,12 @@ DescriptorEntry *EntryOf(PIHandle handle) {
     return nullptr;
 }
 
-bool Register(PIHandle handle) {
+bool Register(PIHandle handle, bool partial) {
     DescriptorEntry *e = EntryOf(handle);
     for (DescriptorEntry &free : g_descriptors)
         if (!e && !free.handle) e = &free;
     if (!e) return false;
-    *e = {handle, false};
+    *e = {handle, partial, false};
     return true;
 }
 
@@ -332,9 +335,9 @@ void MarkPlayedDescriptor(PIHandle handle) {
     if (DescriptorEntry *e = EntryOf(handle)) e->played = true;
 }
 
-bool IsPlayedDescriptor(PIHandle handle) {
+bool IsNewSettings(PIHandle handle) {
     DescriptorEntry *e = EntryOf(handle);
-    return e && e->played;
+    return e && !e->played && !e->partial && IsDescriptor(handle);
 }
 
 void DisposeDescriptor(PIHandle handle) {
@@ -342,7 +345,7 @@ void DisposeDescriptor(PIHandle handle) {
 }
 
 void ForgetDescriptor(PIHandle handle) {
-    if (DescriptorEntry *e = EntryOf(handle)) *e = {nullptr, false};
+    if (DescriptorEntry *e = EntryOf(handle)) *e = {nullptr, false, false};
 }
 
 void ReleaseDescriptorTokens(const void *owner) {
@@ -476,7 +479,7 @@ int16_t PI_CDECL CloseWriteDescriptor(PIWriteDescriptor writer, PIDescriptorHand
     int16_t error = token->error;
     PIHandle handle =
         descriptor ? HandleNew(static_cast<int32_t>(kBlockHeader + token->size)) : nullptr;
-    if (handle && !Register(handle)) {
+    if (handle && !Register(handle, error != 0)) {
         HandleDispose(handle);
         handle = nullptr;
     }

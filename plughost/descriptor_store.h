@@ -49,11 +49,11 @@ void FillWriteDescriptorProcs(WriteDescriptorProcs *procs);
 // Whether `handle` is a descriptor the store made, not yet disposed of, with
 // well-formed contents.
 bool IsDescriptor(PIHandle handle);
-// Marks a descriptor as one the host handed to a plug-in, and asks whether
-// it still is that one (a descriptor the plug-in wrote is not, even when it
-// was given the same address).
+// Marks a descriptor as one the host handed to a plug-in.
 void MarkPlayedDescriptor(PIHandle handle);
-bool IsPlayedDescriptor(PIHandle handle);
+// Whether `handle` is a descriptor a plug-in's writer closed without an
+// error (not one the host played, even at the same address): new settings.
+bool IsNewSettings(PIHandle handle);
 // Disposes of `handle` when it is a descriptor; anything else is left alone.
 void DisposeDescriptor(PIHandle handle);
 // Drops `handle` from the store's list; called whenever a handle is disposed.

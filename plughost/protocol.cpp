@@ -8,6 +8,7 @@
 #include "common/record_blocks.h"
 #include "context.h"
 #include "exchange.h"
+#include "plugin_settings.h"
 #include "record.h"
 #include "save_phase.h"
 #include "services.h"
@@ -38,6 +39,7 @@ uint32_t ReloadIfReleased(FilterRecord *record) {
     binding->pluginData = 0;
     uint32_t code = LoadPlugin(record, binding);
     if (code == 0) code = DescribeHostImage(record, binding->record);
+    if (code == 0) code = PlaySettings(record, binding);
     return code;
 }
 
@@ -238,6 +240,7 @@ int32_t Export(FilterRecord *record) {
         if (result == 0 && !LastExchangeOutcome().fault)
             result = RunSavePhase(binding, kWritePhase, true);
         record->errorCode = SaveFailure(result);
+        if (record->errorCode == 0) KeepSettings(record, binding);
     }
     UnloadPlugin(binding);
     if (record->errorCode != 0) {

@@ -6,6 +6,7 @@
 #include "common/heap.h"
 #include "common/platform.h"
 #include "common/record_blocks.h"
+#include "descriptor_store.h"
 #include "services.h"
 
 namespace plug {
@@ -28,6 +29,20 @@ void FillBasicSuite(SPBasicSuite *basic) {
     basic->FreeBlock = BasicFreeBlock;
     basic->ReallocateBlock = BasicReallocateBlock;
     basic->Undefined = BasicUndefined;
+}
+
+// The descriptor procedures from the first selector on (playInfo is set by
+// the caller); the stored settings come with each save.
+void FillDescriptorParameters(FormatRecord *format, RecordTables *t) {
+    PIDescriptorParameters *p = &t->descriptorParameters;
+    FillReadDescriptorProcs(&t->readDescriptor);
+    FillWriteDescriptorProcs(&t->writeDescriptor);
+    p->descriptorParametersVersion = 0;
+    p->recordInfo = plugInDialogOptional;
+    p->descriptor = nullptr;
+    p->readDescriptorProcs = &t->readDescriptor;
+    p->writeDescriptorProcs = &t->writeDescriptor;
+    format->descriptorParameters = p;
 }
 
 void FillTables(FormatRecord *format, RecordTables *t) {
@@ -61,6 +76,7 @@ void FillTables(FormatRecord *format, RecordTables *t) {
     resource->deleteProc = ResourceDelete;
     resource->addProc = ResourceAdd;
     FillBasicSuite(&t->basic);
+    FillDescriptorParameters(format, t);
     format->bufferProcs = buffer;
     format->handleProcs = handle;
     format->resourceProcs = resource;
@@ -144,6 +160,10 @@ uint32_t BuildFormatRecord(const FilterRecord *record, PluginBinding *binding, C
     // 0: no signature of a known host, no transposing, no monitor
     // description, no earlier settings, no chunk.
     tables->platform.hwnd = reinterpret_cast<intptr_t>(flt::platform_active_window());
+    // Settings without a dialog: the plug-in's own dialog only when the host
+    // gave a window to parent it (filterhost and the tests give none).
+    tables->descriptorParameters.playInfo =
+        record->parentWindow ? plugInDialogDisplay : plugInDialogDontDisplay;
     FillTables(format, tables);
     binding->record = format;
     binding->tables = tables;
@@ -154,6 +174,10 @@ void FreeFormatRecord(PluginBinding *binding) {
     FormatRecord *format = binding->record;
     if (!format) return;
     ForgetRecord(format);
+    // A descriptor left in the record (played and not taken, or handed back)
+    // is the host's to dispose of; whatever else the plug-in left there is not.
+    DisposeDescriptor(binding->tables->descriptorParameters.descriptor);
+    ReleaseDescriptorTokens(format);
     // The tables are freed from the binding, never through the record's
     // pointers, which the plug-in may have overwritten.
     flt::heap_free(binding->tables);

@@ -264,6 +264,30 @@ TEST(PlughostSweep, ScriptedPlugin) {
     g_script.reset();
 }
 
+// Stored settings played to the plug-in and kept after the save; the
+// plug-in goes without them when its reader (two blocks) or writer (two)
+// cannot be had, and plughost does not store them when it cannot read them
+// back (three).
+TEST(PlughostSweep, ScriptedPluginSettings) {
+    g_script.reset();
+    g_script.default_image = false;
+    g_script.action = one_row_at_a_time;
+    g_script.settings = true;
+    static const std::string settings =
+        write_temp("settings.ini", "[Plug-in scriptplug.so]\nwrtl=long:90\nwrtc=long:2\n");
+    sweep::Case stored = export_case(SCRIPT_PLUGIN, "scripted export with stored settings",
+                                     image(kWidth, kRows, 8, ramp(256)), false);
+    auto open = stored.open;
+    stored.open = [open] {
+        auto s = open();
+        s->record().iniPath = const_cast<char *>(settings.c_str());
+        return s;
+    };
+    stored.optional_allocations = 3 + 7;
+    sweep::run_all({stored});
+    g_script.reset();
+}
+
 // The scripted plug-in in the other buffer styles: an RGB image read as
 // column tiles of one plane each (plughost assembles the rows in an image
 // buffer), and written one plane per request left in `data` for plughost to

@@ -263,12 +263,18 @@ TEST_F(PlugTest, RecordAsBuilt) {
     ASSERT_NE(f.sSPBasic, nullptr);
     EXPECT_NE(f.sSPBasic->Undefined, nullptr);
     for (int16_t p = 0; p < 16; ++p) EXPECT_EQ(f.planeMap[p], p);
+    ASSERT_NE(f.descriptorParameters, nullptr);
+    EXPECT_EQ(f.descriptorParameters->playInfo, plugInDialogDontDisplay);
+    EXPECT_EQ(f.descriptorParameters->descriptor, nullptr);
     // Everything from the reserved bytes to well past the newest record's
-    // fields reads as zero, except the basic suite's address.
+    // fields reads as zero, except the basic suite's and the descriptor
+    // parameters' addresses.
     const auto *bytes = reinterpret_cast<const uint8_t *>(&f);
     const size_t basic = offsetof(FormatRecord, sSPBasic);
+    const size_t descriptor = offsetof(FormatRecord, descriptorParameters);
     for (size_t i = offsetof(FormatRecord, propertyProcs); i < sizeof f + 1024; ++i) {
         if (i >= basic && i < basic + sizeof f.sSPBasic) continue;
+        if (i >= descriptor && i < descriptor + sizeof f.descriptorParameters) continue;
         ASSERT_EQ(bytes[i], 0) << i;
     }
 }

@@ -42,6 +42,45 @@ void DefaultImage(ScriptState *s, int16_t selector, FormatRecord *record) {
     record->data = nullptr;
 }
 
+constexpr uint32_t kQualityKey = 0x7772746C;      // 'wrtl'
+constexpr uint32_t kCompressionKey = 0x77727463;  // 'wrtc'
+
+void ReadSettings(ScriptState *s, FormatRecord *record) {
+    PIDescriptorParameters *p = record->descriptorParameters;
+    s->play_info = p ? p->playInfo : -1;
+    if (!p || !p->readDescriptorProcs || !p->descriptor) return;
+    ReadDescriptorProcs *procs = p->readDescriptorProcs;
+    DescriptorKeyID none[] = {0};
+    PIReadDescriptor reader = procs->openReadDescriptorProc(p->descriptor, none);
+    if (!reader) return;
+    DescriptorKeyID key;
+    DescriptorTypeID type;
+    int32_t flags, value;
+    while (procs->getKeyProc(reader, &key, &type, &flags)) {
+        if (key == kQualityKey && procs->getIntegerProc(reader, &value) == 0 && value >= 0 &&
+            value <= 100)
+            s->quality = value;
+        if (key == kCompressionKey && procs->getIntegerProc(reader, &value) == 0 && value >= 0 &&
+            value <= 2)
+            s->compression = value;
+    }
+    s->descriptor_close = procs->closeReadDescriptorProc(reader);
+    record->handleProcs->disposeProc(p->descriptor);
+    p->descriptor = nullptr;
+}
+
+void WriteSettings(ScriptState *s, FormatRecord *record, int16_t *result) {
+    PIDescriptorParameters *p = record->descriptorParameters;
+    if (!p || !p->writeDescriptorProcs) return;
+    WriteDescriptorProcs *procs = p->writeDescriptorProcs;
+    PIWriteDescriptor writer = procs->openWriteDescriptorProc();
+    if (!writer) return;
+    procs->putIntegerProc(writer, kQualityKey, s->quality);
+    procs->putIntegerProc(writer, kCompressionKey, s->compression);
+    record->handleProcs->disposeProc(p->descriptor);
+    *result = procs->closeWriteDescriptorProc(writer, &p->descriptor);
+}
+
 void Run(int16_t selector, FormatRecord *record, intptr_t *data, int16_t *result, bool alt) {
     ScriptState *s = script();
     s->calls.push_back({selector, alt});
@@ -50,10 +89,13 @@ void Run(int16_t selector, FormatRecord *record, intptr_t *data, int16_t *result
         selector == formatSelectorEstimateContinue || selector == formatSelectorWriteContinue)
         record->data = nullptr;
     if (s->default_image) DefaultImage(s, selector, record);
+    if (s->settings && selector == formatSelectorOptionsStart) ReadSettings(s, record);
     if (s->action) s->action(selector, record, data);
     if (selector == formatSelectorReadContinue) s->read_loop_open = record->data != nullptr;
     auto it = s->results.find(selector);
     *result = it == s->results.end() ? 0 : it->second;
+    if (s->settings && selector == formatSelectorWriteFinish && *result == 0)
+        WriteSettings(s, record, result);
 }
 
 }  // namespace

@@ -29,6 +29,14 @@ struct ScriptState {
     // selector 3 of every import (before the test's action runs).
     bool default_image = true;
     bool read_loop_open = false;  // the last selector 3 left data set
+    // Settings kept as a later plug-in keeps them: at OptionsStart the
+    // integers 'wrtl' (0..100) and 'wrtc' (0..2) are taken from the
+    // descriptor (other keys skipped without a getter), which the plug-in
+    // then disposes of; at WriteFinish both are handed back in a new one.
+    bool settings = false;
+    int32_t quality = 75, compression = 1;
+    int16_t play_info = -1;        // as seen at OptionsStart
+    int16_t descriptor_close = 0;  // what closing the reader answered
 
     void reset() { *this = ScriptState(); }
     std::vector<int> selectors() const {
