@@ -5,6 +5,8 @@
 #include <cctype>
 #include <cstdio>
 
+#include "host/settings_file.h"
+
 namespace filterhost {
 namespace {
 
@@ -163,18 +165,44 @@ const host::Module *writer_for(const Modules &modules, const Options &o, const s
 
 // The option travels as the module keeps it: in the settings file that
 // FE_OPTIONS reads before its dialog (none shows without a window system,
-// which confirms the stored value) and writes back after.
+// which confirms the stored value) and writes back after. The user's file
+// keeps its other sections.
 std::string store_interlace(host::Session &s, const Options &o, const std::string &out) {
     std::string ini = o.ini.empty() ? out + ".options.ini" : o.ini;
-    std::string text = "[PNG Filter]\r\nInterlace=1\r\n";
-    if (!host::write_file(ini, std::vector<uint8_t>(text.begin(), text.end())))
-        return "cannot write " + ini;
+    if (!set_section(ini, "PNG Filter", {"Interlace=1"})) return "cannot write " + ini;
     s.record().iniPath = const_cast<char *>(ini.c_str());
     bool ok = s.call(FE_OPTIONS) != 0;
     if (o.ini.empty()) std::remove(ini.c_str());
     if (!ok) return out + ": options failed: " + host::error_message(s.record().errorCode);
     return "";
 }
+
+// A run's plug-in settings travel in the settings file, in the section
+// plughost plays on top of the plug-in's stored settings: in the user's file
+// (--ini) for the length of the save, or in a file of the run's own.
+class RunSettings {
+  public:
+    std::string write(host::Session &s, const Options &o, const std::string &out) {
+        if (o.plugin_settings.empty()) return "";
+        own_ = o.ini.empty();
+        std::string path = own_ ? out + ".options.ini" : o.ini;
+        if (!set_section(path, kPluginRunSection, o.plugin_settings)) return "cannot write " + path;
+        path_ = path;
+        s.record().iniPath = const_cast<char *>(path_.c_str());
+        return "";
+    }
+    ~RunSettings() {
+        if (path_.empty()) return;
+        if (own_)
+            std::remove(path_.c_str());
+        else
+            set_section(path_, kPluginRunSection, {});
+    }
+
+  private:
+    std::string path_;  // empty: nothing written
+    bool own_ = false;
+};
 
 std::string export_output(const Modules &modules, const host::Image &image,
                           const host::Image &alpha, const Options &o, const std::string &out) {
@@ -196,6 +224,11 @@ std::string export_output(const Modules &modules, const host::Image &image,
     // A plug-in writes the file itself, through the handle, and takes one
     // image: a transparency plane has no place in its record.
     bool plugin = is_plughost(*m);
+    RunSettings run_settings;
+    if (plugin) {
+        std::string error = run_settings.write(s, o, out);
+        if (!error.empty()) return error;
+    }
     if (plugin && !s.open_output(out)) return "cannot write " + out;
     bool two = !alpha.pixels.empty() && !plugin;
     const host::Image adapted = host::adapt_for_export(image, m->descriptor().wordB);

@@ -23,6 +23,10 @@ struct Options {
     FilterRect region{};
     bool fit = false;
     bool interlace = false;
+    // Settings for the plug-in that saves, as its settings file holds them
+    // ("wrtl=long:100"): they count for this run, and are stored only when
+    // the plug-in hands them back.
+    std::vector<std::string> plugin_settings;
     // Told the percent of each row the modules deliver while importing;
     // empty when nobody draws a bar.
     std::function<void(int32_t percent)> on_percent;

@@ -61,6 +61,22 @@ CLI::Option *add_ints(CLI::App *app, const std::string &name, int count, const s
         ->type_name(shape);
 }
 
+// "KEY=N" (a four-character key, a 32-bit integer in base 10) becomes the
+// settings file's "KEY=long:N"; anything else is the error text.
+std::string plugin_setting_line(std::string &text) {
+    const std::string bad = "expects KEY=N (a four-character key, an integer), not " + text;
+    if (text.size() < 6 || text[4] != '=') return bad;
+    for (int i = 0; i < 4; ++i) {
+        const char c = text[i];
+        if (c <= ' ' || c > '~' || std::string("=;[]:\\\"'").find(c) != std::string::npos)
+            return bad;
+    }
+    int32_t value;
+    if (!parse_ints(text.substr(5), 1, &value)) return bad;
+    text = text.substr(0, 4) + "=long:" + std::to_string(value);
+    return "";
+}
+
 // The options that say how a file is read, shared by info and convert.
 void add_reading_options(CLI::App *cmd, Options *o) {
     add_ints(cmd, "--index", 1, "N", "image of a multi-image file (a PNG's alpha plane is 2)",
@@ -116,6 +132,12 @@ void add_convert_options(CLI::App *convert, Options *o, Request *r) {
                          });
     region->excludes(fit);
     convert->add_flag("--interlace", o->interlace, "write an interlaced (Adam7) PNG");
+    convert
+        ->add_option("--plugin-setting", o->plugin_settings,
+                     "a setting for the plug-in that saves: a four-character key and an integer "
+                     "(repeatable)")
+        ->type_name("KEY=N")
+        ->transform(CLI::Validator(plugin_setting_line, ""));
     convert->footer(
         "IN is read by the module that recognises it (netpbm files by filterhost itself),\n"
         "OUT written by the module of its extension (.pbm, .pgm, .ppm by filterhost).\n"

@@ -181,6 +181,11 @@ TEST(FilterhostCommandLine, HelpAndBadOptions) {
         {"convert --to . --out d a.mac", 2, ""},
         {"convert a b --region 1,2,3", 2, ""},
         {"convert a b --fit 0,5", 2, ""},
+        {"convert --help", 0, "--plugin-setting KEY=N"},
+        {"convert a b --plugin-setting wrtl", 2, ""},
+        {"convert a b --plugin-setting wrtl=1.5", 2, ""},
+        {"convert a b --plugin-setting 'wr l=1'", 2, ""},
+        {"convert a b --plugin-setting quality=1", 2, ""},
         {"info", 2, ""},
     };
     for (const auto &c : cases) {

@@ -265,6 +265,22 @@ TEST_F(FilterhostTest, ConvertsThroughThePlugin) {
     EXPECT_EQ(got, want);
 }
 
+// A run's plug-in settings go into the settings file for the save only;
+// the user's other sections stay.
+TEST_F(FilterhostTest, RunSettingsLeaveTheSettingsFileAsItWas) {
+    std::string sample = SOURCE_DIR "/examples/samples/sample.mac";
+    std::string ini = write_temp("my.ini", {});
+    const std::string before = "[Other]\r\nkeep=1\r\n";
+    write_temp("my.ini", std::vector<uint8_t>(before.begin(), before.end()));
+    ASSERT_EQ(run("convert '" + sample + "' '" + dir + "out.pbm' --ini '" + ini +
+                  "' --plugin-setting wrtl=100 --plugin-setting wrtc=2"),
+              0);
+    std::vector<uint8_t> after;
+    ASSERT_TRUE(host::read_file(ini, &after));
+    EXPECT_EQ(std::string(after.begin(), after.end()).substr(0, before.size()), before);
+    EXPECT_EQ(std::string(after.begin(), after.end()).find("Run"), std::string::npos);
+}
+
 TEST_F(FilterhostTest, MacPaintToNetpbmThroughThePlugin) {
     std::string sample = SOURCE_DIR "/examples/samples/sample.mac";
     ASSERT_EQ(run("convert '" + sample + "' '" + dir + "out.pbm'"), 0);
