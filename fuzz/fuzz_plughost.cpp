@@ -361,6 +361,114 @@ void resource_op(FormatRecord *r, int arg) {
     }
 }
 
+// The descriptor procedures, as a plug-in uses them for its settings: read
+// the record's descriptor (or a plain handle, or a made-up token) with
+// getters of the script's choice, write one in its place, dispose of it.
+void descriptor_op(FormatRecord *r, int arg) {
+    PIDescriptorParameters *p = r->descriptorParameters;
+    fuzz::check(p && p->readDescriptorProcs && p->writeDescriptorProcs,
+                "record without descriptor procedures");
+    ReadDescriptorProcs *rp = p->readDescriptorProcs;
+    WriteDescriptorProcs *wp = p->writeDescriptorProcs;
+    Reader &in = g_plugin.script;
+    switch (arg & 3) {
+        case 0: {
+            int i = newest_scratch();
+            bool plain = (arg & 4) && i >= 0 && g_plugin.blocks[i].kind == Block::kHandle;
+            PIHandle h = plain ? static_cast<PIHandle>(g_plugin.blocks[i].id) : p->descriptor;
+            DescriptorKeyID keys[] = {static_cast<DescriptorKeyID>(in.i32()), 0};
+            PIReadDescriptor t = rp->openReadDescriptorProc(h, (arg & 8) ? keys : nullptr);
+            if (plain) fuzz::check(t == nullptr, "a plain handle read as a descriptor");
+            int32_t i32;
+            double f64;
+            uint32_t u32;
+            PIHandle text = nullptr;
+            uint8_t str[256];
+            while (rp->getKeyProc(t, nullptr, nullptr, nullptr)) {
+                switch (in.u8() & 7) {
+                    case 0:
+                        rp->getIntegerProc(t, &i32);
+                        break;
+                    case 1:
+                        rp->getFloatProc(t, &f64);
+                        break;
+                    case 2:
+                        rp->getUnitFloatProc(t, &u32, &f64);
+                        break;
+                    case 3:
+                        rp->getBooleanProc(t, str);
+                        break;
+                    case 4:
+                        if (rp->getTextProc(t, &text) == 0) r->handleProcs->disposeProc(text);
+                        break;
+                    case 5:
+                        rp->getStringProc(t, str);
+                        break;
+                    case 6:
+                        rp->getEnumeratedProc(t, &u32);
+                        break;
+                    default:
+                        break;  // skipped without a getter
+                }
+            }
+            rp->closeReadDescriptorProc(t);
+            break;
+        }
+        case 1: {
+            PIWriteDescriptor t = wp->openWriteDescriptorProc();
+            for (int n = in.u8() & 15; n > 0; --n) {
+                const DescriptorKeyID key = static_cast<DescriptorKeyID>(in.i32());
+                const double f64 = in.i32() / 3.0;
+                const uint8_t str[] = {3, 'a', 'b', 'c'};
+                switch (in.u8() & 7) {
+                    case 0:
+                        wp->putIntegerProc(t, key, in.i32());
+                        break;
+                    case 1:
+                        wp->putFloatProc(t, key, &f64);
+                        break;
+                    case 2:
+                        wp->putUnitFloatProc(t, key, key, &f64);
+                        break;
+                    case 3:
+                        wp->putBooleanProc(t, key, in.u8());
+                        break;
+                    case 4:
+                        wp->putStringProc(t, key, str);
+                        break;
+                    case 5:
+                        wp->putEnumeratedProc(t, key, key, key);
+                        break;
+                    case 6:
+                        wp->putCountProc(t, key, static_cast<uint32_t>(in.i32()));
+                        break;
+                    default:
+                        wp->putObjectProc(t, key, key, nullptr);
+                }
+            }
+            r->handleProcs->disposeProc(p->descriptor);
+            p->descriptor = nullptr;
+            wp->closeWriteDescriptorProc(t, &p->descriptor);
+            break;
+        }
+        case 2: {
+            // Tokens and handles plughost never made are refused, not used.
+            uint8_t junk[64] = {};
+            int32_t v;
+            fuzz::check(
+                rp->getIntegerProc(reinterpret_cast<PIReadDescriptor>(junk), &v) != 0 &&
+                    wp->putIntegerProc(reinterpret_cast<PIWriteDescriptor>(junk), 1, 1) != 0 &&
+                    rp->openReadDescriptorProc(reinterpret_cast<PIHandle>(junk), nullptr) ==
+                        nullptr,
+                "a made-up token or handle was used");
+            break;
+        }
+        default:
+            r->handleProcs->disposeProc(p->descriptor);
+            p->descriptor = nullptr;
+    }
+}
+
 // Sets one field of the record from the script, picked by `field`: the
 // image description, the plane and row layout, and the transpose flag.
 void set_field(FormatRecord *r, uint8_t field, int32_t v) {
@@ -449,6 +557,9 @@ int16_t run_ops(FormatRecord *r, int count, int16_t result) {
             }
             case 10:
                 basic_op(r, arg);
+                break;
+            case 11:
+                descriptor_op(r, arg);
                 break;
             default:
                 return result;

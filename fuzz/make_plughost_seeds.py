@@ -59,6 +59,35 @@ def basic(kind, size=0, name=0):
     return bytes([0x0A | (kind | name << 2) << 4]) + (struct.pack("<i", size) if kind in (1, 2) else b"")
 
 
+def descriptor_write(items):
+    """Writes a descriptor in the record's place: (key, kind, value) items; kind 0
+    integer, 1 float, 2 unit float, 3 boolean, 4 string, 5 enumerated, 6 count,
+    7 object (refused)."""
+    out = bytes([0x0B | 1 << 4, len(items)])  # at most 15 items
+    for key, kind, value in items:
+        out += struct.pack("<iiB", key, value, kind)
+        if kind in (0, 6):
+            out += struct.pack("<i", value)
+        elif kind == 3:
+            out += bytes([value & 1])
+    return out
+
+
+def descriptor_read(getters, key=0, plain=False):
+    """Reads the record's descriptor (or the newest plain handle), one getter per
+    key produced: 0 integer ... 6 enumerated, 7 none."""
+    return bytes([0x0B | ((4 if plain else 0) | (8 if key else 0)) << 4]) + struct.pack(
+        "<i", key) + bytes(getters)
+
+
+def descriptor_junk():
+    return bytes([0x0B | 2 << 4])
+
+
+def descriptor_dispose():
+    return bytes([0x0B | 3 << 4])
+
+
 def lut(index, r, g, b):
     return bytes([0x08, index, r, g, b])
 
@@ -156,6 +185,13 @@ def seeds():
     yield "read_no_plugin", bytes([NO_PATH, 0]) + import_block() + read_script(1, 3, 3, 8, 1)
     yield "read_heap_3", bytes([HEAP_FAILURE, 3]) + import_block() + read_script(1, 3, 3, 8, 1)
 
+    items = [(0x77727400 + k, k, 100 - k) for k in range(8)]
+    yield "write_settings", bytes([EXPORT, 0]) + export_block(4, 2, 2, 256) + (
+        step() + step(0, descriptor_write(items), descriptor_read(range(7)), descriptor_junk(),
+                      handle(0, 8), descriptor_read([], plain=True)) + step() +
+        step() + step(0, descriptor_read([0], key=0x77727400), descriptor_dispose()) + step() +
+        step() + step(0, rect(0, 0, 2, 4, 4), give_data()) +
+        step(0, advance(0), progress(1, 1), no_data()) + step(0, descriptor_write(items[:2])))
     yield "write_bitmap", bytes([EXPORT, 0]) + export_block(9, 3, 0) + write_script(3, 9, 2)
     yield "write_indexed4", bytes([EXPORT, 0]) + export_block(5, 2, 1, 16, 3) + write_script(2, 5, 3)
     yield "write_gray", bytes([EXPORT, 0]) + export_block(4, 4, 2, 256) + write_script(4, 4, 4)
