@@ -147,3 +147,33 @@ TEST_F(PlugTest, DialogOnlyWithTheHostsWindowAndProceduresForImportToo) {
 }
 
 }  // namespace
+
+namespace {
+
+// A descriptor goes away through either handle route, as plug-ins dispose of
+// it: the record's handle procedures or the Handle suite (v1 and v2).
+TEST_F(PlugTest, DescriptorsAreDisposedOfThroughEitherHandleRoute) {
+    std::vector<bool> gone;
+    script.action = [&](int16_t selector, FormatRecord *r, intptr_t *) {
+        if (selector != formatSelectorReadStart) return;
+        const void *suites[2] = {};
+        ASSERT_EQ(r->sSPBasic->AcquireSuite(PI_HANDLE_SUITE_NAME, 1, &suites[0]), 0);
+        ASSERT_EQ(r->sSPBasic->AcquireSuite(PI_HANDLE_SUITE_NAME, 2, &suites[1]), 0);
+        WriteDescriptorProcs *w = r->descriptorParameters->writeDescriptorProcs;
+        for (int route = 0; route < 4; ++route) {
+            PIWriteDescriptor writer = w->openWriteDescriptorProc();
+            w->putIntegerProc(writer, 1, route);
+            PIHandle h = nullptr;
+            ASSERT_EQ(w->closeWriteDescriptorProc(writer, &h), 0);
+            if (route == 0) r->handleProcs->disposeProc(h);
+            if (route == 1) static_cast<const PSHandleSuite1 *>(suites[0])->Dispose(h);
+            if (route == 2) static_cast<const PSHandleSuite2 *>(suites[1])->Dispose(h);
+            if (route == 3) static_cast<const PSHandleSuite2 *>(suites[1])->DisposeRegularHandle(h);
+            gone.push_back(!plug::IsDescriptor(h));
+        }
+    };
+    ASSERT_TRUE(session->identify());
+    EXPECT_EQ(gone, std::vector<bool>(4, true));
+}
+
+}  // namespace
