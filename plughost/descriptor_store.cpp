@@ -55,10 +55,8 @@ bool ItemsOf(PIHandle handle, const uint8_t **items, uint32_t *size) {
 
 struct DescriptorEntry {
     PIHandle handle;
-    // Closed with an error (some put failed) or played by the host: not
-    // settings a plug-in handed back whole.
-    bool partial;
-    bool played;
+    bool partial;  // its writer was closed after a put failed
+    bool played;   // the host handed it to a plug-in
 };
 DescriptorEntry g_descriptors[kMaxDescriptors];
 
@@ -69,6 +67,8 @@ DescriptorEntry *EntryOf(PIHandle handle) {
     return nullptr;
 }
 
+// Lists a new descriptor; an address still listed (a disposed descriptor's,
+// handed out again) takes the new entry.
 bool Register(PIHandle handle, bool partial) {
     DescriptorEntry *e = EntryOf(handle);
     for (DescriptorEntry &free : g_descriptors)
@@ -148,16 +148,21 @@ bool Wanted(const Token *token, DescriptorKeyID key) {
     return false;
 }
 
-// The value of the reader's current item when it has `type` and at least
-// `size` bytes (text has any size); null after noting the error otherwise.
+constexpr uint32_t kAnySize = UINT32_MAX;
+
+// The reader's current item when it has `type` and `size` value bytes (any
+// size for kAnySize) and the caller gave somewhere to put it; otherwise
+// null, with the error noted on the reader.
 const Item *Current(PIReadDescriptor reader, DescriptorTypeID type, uint32_t size, Item *item,
                     bool out) {
     Token *token = Find(reader, kReader);
     if (!token) return nullptr;
-    if (!out || !token->hasCurrent) return Note(token, piParamErr), nullptr;
-    ItemAt(token->bytes, token->size, token->current, item);
-    if (item->type != type || item->size != size) return Note(token, piParamErr), nullptr;
-    return item;
+    bool fits = out && token->hasCurrent &&
+                ItemAt(token->bytes, token->size, token->current, item) && item->type == type &&
+                (size == kAnySize || item->size == size);
+    if (fits) return item;
+    Note(token, piParamErr);
+    return nullptr;
 }
 
 int16_t Fetch(PIReadDescriptor reader, DescriptorTypeID type, void *out, uint32_t size) {
@@ -165,16 +170,6 @@ int16_t Fetch(PIReadDescriptor reader, DescriptorTypeID type, void *out, uint32_
     if (!Current(reader, type, size, &item, out != nullptr)) return piParamErr;
     std::memcpy(out, item.value, size);
     return piNoErr;
-}
-
-// The current item when it is text (any size), or null after noting the error.
-const Item *CurrentText(PIReadDescriptor reader, Item *item, bool out) {
-    Token *token = Find(reader, kReader);
-    if (!token) return nullptr;
-    if (!out || !token->hasCurrent) return Note(token, piParamErr), nullptr;
-    ItemAt(token->bytes, token->size, token->current, item);
-    if (item->type != kTypeText) return Note(token, piParamErr), nullptr;
-    return item;
 }
 
 // Removes the writer's item with `key`, if any: a key put again replaces
@@ -427,7 +422,7 @@ int16_t PI_CDECL GetBoolean(PIReadDescriptor reader, PIBoolean *value) {
 
 int16_t PI_CDECL GetText(PIReadDescriptor reader, PIHandle *value) {
     Item item;
-    if (!CurrentText(reader, &item, value != nullptr)) return piParamErr;
+    if (!Current(reader, kTypeText, kAnySize, &item, value != nullptr)) return piParamErr;
     PIHandle text = HandleNew(static_cast<int32_t>(item.size));
     if (!text) return Note(Find(reader, kReader), piMemFullErr);
     if (item.size) std::memcpy(*text, item.value, item.size);
@@ -437,7 +432,7 @@ int16_t PI_CDECL GetText(PIReadDescriptor reader, PIHandle *value) {
 
 int16_t PI_CDECL GetString(PIReadDescriptor reader, uint8_t *pascalString) {
     Item item;
-    if (!CurrentText(reader, &item, pascalString != nullptr)) return piParamErr;
+    if (!Current(reader, kTypeText, kAnySize, &item, pascalString != nullptr)) return piParamErr;
     // Text longer than a Pascal string holds is cut to its 255 characters.
     uint32_t n = item.size < 255 ? item.size : 255;
     pascalString[0] = static_cast<uint8_t>(n);
