@@ -2,6 +2,7 @@
 // file, convert between formats by driving the modules as a host does.
 #include "host/commands.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 
@@ -21,11 +22,14 @@ void appendf(std::string *text, const char *format, Args... args) {
     text->resize(at + static_cast<size_t>(n));
 }
 
+// The extension of a path, lower case, without the dot.
 std::string extension_of(const std::string &path) {
     size_t dot = path.find_last_of('.');
-    size_t slash = path.find_last_of('/');
+    size_t slash = path.find_last_of("/\\");
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
-    return path.substr(dot + 1);
+    std::string ext = path.substr(dot + 1);
+    for (char &c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return ext;
 }
 
 std::string none_loaded(const Modules &modules) {
@@ -36,8 +40,30 @@ bool is_plughost(const host::Module &m) {
     return m.name() == "plughost";
 }
 
-void prepare_session(host::Session &s, const Options &o) {
-    if (!o.plugin.empty()) {
+const host::Module *plughost_of(const Modules &modules) {
+    for (const auto &m : modules.loaded)
+        if (is_plughost(*m)) return m.get();
+    return nullptr;
+}
+
+bool listed(const std::vector<std::string> &extensions, const std::string &ext) {
+    return std::find(extensions.begin(), extensions.end(), ext) != extensions.end();
+}
+
+// Who reads or writes a file: a module, and when it is plughost, the plug-in
+// of the folder it runs (-1: the one --plugin names).
+struct Handler {
+    const host::Module *module = nullptr;
+    int plugin = -1;
+};
+
+void prepare_session(host::Session &s, const Options &o, const Modules &modules, const Handler &h) {
+    if (h.plugin >= 0) {
+        // The folder's plug-in i is filterId i in the entry points filterhost wrote.
+        s.record().pluginPath = const_cast<char *>(modules.plugins[h.plugin].path.c_str());
+        s.record().filterId = static_cast<uint32_t>(h.plugin);
+        s.directory = modules.entries->directory();
+    } else if (!o.plugin.empty()) {
         s.record().pluginPath = const_cast<char *>(o.plugin.c_str());
         s.record().filterId = o.filter_id;
         std::string dir = o.plugin_dir;
@@ -54,14 +80,25 @@ void prepare_session(host::Session &s, const Options &o) {
 }
 
 // The modules that may read a file: plughost first when a plug-in is named
-// (so the plug-in gets the file before the built-in formats), and the
-// built-in format modules.
-std::vector<const host::Module *> readers(const Modules &all, const Options &o) {
-    std::vector<const host::Module *> out;
+// (so the plug-in gets the file before the built-in formats), the built-in
+// format modules, then the folder's plug-ins that read, those that claim the
+// file's extension first. Built-in modules go before the folder's plug-ins:
+// they need no foreign library loaded and run to ask.
+std::vector<Handler> readers(const Modules &all, const Options &o, const std::string &path) {
+    std::vector<Handler> out;
+    const host::Module *plughost = plughost_of(all);
+    if (plughost && !o.plugin.empty()) out.push_back({plughost, -1});
     for (const auto &m : all.loaded)
-        if (is_plughost(*m) && !o.plugin.empty()) out.push_back(m.get());
-    for (const auto &m : all.loaded)
-        if (!is_plughost(*m)) out.push_back(m.get());
+        if (!is_plughost(*m)) out.push_back({m.get(), -1});
+    if (!plughost || !o.plugin.empty()) return out;
+    const std::string ext = extension_of(path);
+    for (bool claimed : {true, false}) {
+        for (size_t i = 0; i < all.plugins.size(); ++i) {
+            const host::PluginProperties &p = all.plugins[i].properties;
+            if (p.can_read && listed(p.read_extensions, ext) == claimed)
+                out.push_back({plughost, static_cast<int>(i)});
+        }
+    }
     return out;
 }
 
@@ -73,26 +110,26 @@ bool hand_over_input(host::Session &s, const std::vector<uint8_t> &bytes, const 
     return true;
 }
 
-const host::Module *identify(const Modules &modules, const std::vector<uint8_t> &bytes,
-                             const Options &o, const std::string &path) {
-    for (const host::Module *m : readers(modules, o)) {
-        host::Session s(*m);
-        prepare_session(s, o);
+Handler identify(const Modules &modules, const std::vector<uint8_t> &bytes, const Options &o,
+                 const std::string &path) {
+    for (const Handler &h : readers(modules, o, path)) {
+        host::Session s(*h.module);
+        prepare_session(s, o, modules, h);
         if (!hand_over_input(s, bytes, path)) continue;
         bool ok = s.identify();
         s.end_import();
-        if (ok) return m;
+        if (ok) return h;
     }
-    return nullptr;
+    return {};
 }
 
 // One line per image of a file that holds several (bitmap resources,
 // colour image and transparency plane).
-void list_images(const host::Module &m, const std::vector<uint8_t> &bytes, const Options &o,
-                 int32_t count, std::string *text) {
+void list_images(const Modules &modules, const Handler &h, const std::vector<uint8_t> &bytes,
+                 const Options &o, int32_t count, std::string *text) {
     for (int32_t index = 1; index <= count; ++index) {
-        host::Session s(m);
-        prepare_session(s, o);
+        host::Session s(*h.module);
+        prepare_session(s, o, modules, h);
         s.set_file(bytes);
         s.record().imageIndex = index;
         const FilterRecord &r = s.record();
@@ -107,8 +144,14 @@ void list_images(const host::Module &m, const std::vector<uint8_t> &bytes, const
     }
 }
 
-void describe_record(const host::Module &m, const FilterRecord &r, std::string *text) {
+void describe_record(const Modules &modules, const Handler &h, const FilterRecord &r,
+                     std::string *text) {
+    const host::Module &m = *h.module;
     appendf(text, "module: %s (%s)\n", m.name().c_str(), m.descriptor().name.c_str());
+    if (h.plugin >= 0) {
+        const host::Plugin &p = modules.plugins[h.plugin];
+        appendf(text, "plug-in: %s (%s)\n", p.properties.name.c_str(), p.path.c_str());
+    }
     appendf(text, "size: %d x %d, %d bits per pixel (%d in the file)\n", r.width, r.height,
             r.bitsPerPixel, r.fileBitsPerPixel);
     appendf(text, "images: %d (index %d), plane kind %d, linked %d\n", r.imageCount, r.imageIndex,
@@ -121,11 +164,11 @@ void describe_record(const host::Module &m, const FilterRecord &r, std::string *
 
 // Imports one image of the file; *linked_alpha tells whether it has a linked
 // transparency plane that import index 2 delivers.
-std::string import_index(const host::Module &m, const std::vector<uint8_t> &bytes, const Options &o,
-                         const std::string &in, int32_t index, host::Image *image,
-                         bool *linked_alpha) {
-    host::Session s(m);
-    prepare_session(s, o);
+std::string import_index(const Modules &modules, const Handler &h,
+                         const std::vector<uint8_t> &bytes, const Options &o, const std::string &in,
+                         int32_t index, host::Image *image, bool *linked_alpha) {
+    host::Session s(*h.module);
+    prepare_session(s, o, modules, h);
     if (!hand_over_input(s, bytes, in)) return "cannot open " + in;
     s.record().imageIndex = index;
     s.record().region = o.region;
@@ -144,23 +187,34 @@ std::string import_index(const host::Module &m, const std::vector<uint8_t> &byte
 std::string import_input(const Modules &modules, const std::vector<uint8_t> &bytes,
                          const Options &o, const std::string &in, host::Image *image,
                          host::Image *alpha) {
-    const host::Module *m = identify(modules, bytes, o, in);
-    if (!m) return in + ": no module recognises this file";
+    const Handler h = identify(modules, bytes, o, in);
+    if (!h.module) return in + ": no module recognises this file";
     bool linked = false;
-    std::string error = import_index(*m, bytes, o, in, o.index, image, &linked);
+    std::string error = import_index(modules, h, bytes, o, in, o.index, image, &linked);
     if (!error.empty() || !linked || o.index > 1) return error;
-    return import_index(*m, bytes, o, in, 2, alpha, &linked);
+    return import_index(modules, h, bytes, o, in, 2, alpha, &linked);
 }
 
-// The module that writes files with the extension of `out`: a built-in
-// format module writes its own extensions; anything else goes to the named
-// plug-in. Null when none does (netpbm files are then the host's).
-const host::Module *writer_for(const Modules &modules, const Options &o, const std::string &ext) {
+bool host_writes(const std::string &ext) {
+    return ext == "pbm" || ext == "pgm" || ext == "ppm" || ext == "pnm";
+}
+
+// The module that writes files with the extension `ext`: a built-in format
+// module writes its own extensions; anything else goes to the named plug-in;
+// without one, netpbm files are the host's, and the rest go to the first
+// plug-in of the folder that writes the extension. No module when none does.
+Handler writer_for(const Modules &modules, const Options &o, const std::string &ext) {
     for (const auto &c : modules.loaded)
-        if (!is_plughost(*c) && c->handles_extension(ext)) return c.get();
-    for (const auto &c : modules.loaded)
-        if (is_plughost(*c) && !o.plugin.empty()) return c.get();
-    return nullptr;
+        if (!is_plughost(*c) && c->handles_extension(ext)) return {c.get(), -1};
+    const host::Module *plughost = plughost_of(modules);
+    if (!plughost) return {};
+    if (!o.plugin.empty()) return {plughost, -1};
+    if (host_writes(ext)) return {};
+    for (size_t i = 0; i < modules.plugins.size(); ++i) {
+        const host::PluginProperties &p = modules.plugins[i].properties;
+        if (p.can_write && listed(p.write_extensions, ext)) return {plughost, static_cast<int>(i)};
+    }
+    return {};
 }
 
 // The option travels as the module keeps it: in the settings file that
@@ -206,16 +260,16 @@ class RunSettings {
 
 std::string export_output(const Modules &modules, const host::Image &image,
                           const host::Image &alpha, const Options &o, const std::string &out) {
-    std::string ext = extension_of(out);
-    for (char &c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    const host::Module *m = writer_for(modules, o, ext);
-    if (!m && (ext == "pbm" || ext == "pgm" || ext == "ppm" || ext == "pnm")) {
+    const std::string ext = extension_of(out);
+    const Handler h = writer_for(modules, o, ext);
+    const host::Module *m = h.module;
+    if (!m && host_writes(ext)) {
         if (!host::write_file(out, host::write_netpbm(image))) return "cannot write " + out;
         return "";
     }
     if (!m) return out + ": no module writes ." + ext + " files";
     host::Session s(*m);
-    prepare_session(s, o);
+    prepare_session(s, o, modules, h);
     s.record().filePath = const_cast<char *>(out.c_str());
     if (o.interlace) {
         std::string error = store_interlace(s, o, out);
@@ -252,6 +306,16 @@ Modules load_modules(const std::string &dir) {
     return modules;
 }
 
+std::string load_plugins(Modules *modules, const std::string &dir, bool named) {
+    if (!host::find_plugins(dir, &modules->plugins))
+        return named ? "cannot list the plug-in folder " + dir : "";
+    if (modules->plugins.empty()) return "";
+    std::string error;
+    modules->entries = host::EntryPointFile::create(modules->plugins, &error);
+    if (!modules->entries) modules->plugins.clear();
+    return error;
+}
+
 std::string list_formats(const Modules &modules) {
     if (modules.loaded.empty()) return none_loaded(modules);
     for (const auto &m : modules.loaded) {
@@ -265,6 +329,16 @@ std::string list_formats(const Modules &modules) {
         for (const auto &c : d.compressions)
             std::printf("%-10s   compression: code 0x%02x \"%s\"\n", "", c.code, c.entry.c_str());
     }
+    for (const host::Plugin &p : modules.plugins) {
+        const host::PluginProperties &q = p.properties;
+        std::string exts;
+        for (const auto &e : q.read_extensions) exts += (exts.empty() ? "*." : ";*.") + e;
+        for (const auto &e : q.write_extensions)
+            if (!listed(q.read_extensions, e)) exts += (exts.empty() ? "*." : ";*.") + e;
+        std::printf("%-10s %-32s %-12s %s%s %s\n", "plug-in", q.name.c_str(), exts.c_str(),
+                    q.can_read ? "read" : "", q.can_write ? (q.can_read ? ",write" : "write") : "",
+                    p.path.c_str());
+    }
     return "";
 }
 
@@ -272,17 +346,17 @@ std::string describe_file(const Modules &modules, const Options &o, const std::s
                           std::string *text) {
     std::vector<uint8_t> bytes;
     if (!host::read_file(path, &bytes)) return "cannot read " + path;
-    const host::Module *m = identify(modules, bytes, o, path);
-    if (!m) return path + ": no module recognises this file";
-    host::Session s(*m);
-    prepare_session(s, o);
+    const Handler h = identify(modules, bytes, o, path);
+    if (!h.module) return path + ": no module recognises this file";
+    host::Session s(*h.module);
+    prepare_session(s, o, modules, h);
     if (!hand_over_input(s, bytes, path)) return "cannot open " + path;
     s.record().imageIndex = o.index;
     if (!s.identify()) return path + ": " + host::error_message(s.record().errorCode);
-    describe_record(*m, s.record(), text);
+    describe_record(modules, h, s.record(), text);
     const int32_t count = s.record().imageCount;
     s.end_import();
-    if (count > 1) list_images(*m, bytes, o, count, text);
+    if (count > 1) list_images(modules, h, bytes, o, count, text);
     return "";
 }
 

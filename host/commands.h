@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "host/host.h"
+#include "host/plugin_folder.h"
 
 namespace filterhost {
 
@@ -32,15 +33,23 @@ struct Options {
     std::function<void(int32_t percent)> on_percent;
 };
 
-// The modules loaded once for a whole run.
+// The modules loaded once for a whole run, and the plug-ins of the
+// plug-in folder that plughost runs for it.
 struct Modules {
     std::vector<std::unique_ptr<host::Module>> loaded;
     std::string error;  // why one did not load
+    std::vector<host::Plugin> plugins;
+    std::unique_ptr<host::EntryPointFile> entries;  // their entry points, by index
 };
 Modules load_modules(const std::string &dir);
+// Finds the plug-ins of `dir` (see find_plugins) and writes their entry
+// points where plughost looks them up. A folder that cannot be listed is an
+// error only when `named` (the user gave it); the default folder may be absent.
+std::string load_plugins(Modules *modules, const std::string &dir, bool named);
 
 // Prints one line per module (name, format, extensions, capabilities) and
-// its compression entries.
+// its compression entries, then one per plug-in of the folder (name,
+// extensions, read/write, file).
 std::string list_formats(const Modules &modules);
 
 // Appends to *text what the module that recognises `path` reports of it:

@@ -24,6 +24,7 @@ struct Request {
     std::vector<std::string> files;
     std::string to;
     std::string out_dir;
+    std::string plugins_dir;
 };
 
 int fail(const std::string &message, int status) {
@@ -141,6 +142,9 @@ void add_convert_options(CLI::App *convert, Options *o, Request *r) {
     convert->footer(
         "IN is read by the module that recognises it (netpbm files by filterhost itself),\n"
         "OUT written by the module of its extension (.pbm, .pgm, .ppm by filterhost).\n"
+        "Files no module recognises go to the plug-ins of the plug-in folder (those\n"
+        "that claim IN's extension first), and so does an OUT extension that only a\n"
+        "plug-in writes.\n"
         "With --to EXT --out DIR every FILE becomes DIR/<its base name>.EXT; the run goes\n"
         "on past files that fail, reports each failure and a summary, and ends with\n"
         "status 1 when any failed.");
@@ -182,6 +186,10 @@ int main(int argc, char **argv) {
     app.add_option("--modules", o.modules_dir,
                    "directory of the module libraries (default: ../modules next to filterhost)")
         ->type_name("DIR");
+    app.add_option("--plugins", r.plugins_dir,
+                   "folder of file-format plug-ins run through plughost (default: plugins "
+                   "beside the modules' directory)")
+        ->type_name("DIR");
     app.add_flag("--quiet", r.quiet, "no progress bar (it shows only when stderr is a terminal)");
     CLI::App *formats = app.add_subcommand("formats", "list each module's format and extensions");
     CLI::App *info = app.add_subcommand("info", "describe files: size, depth, images, palette");
@@ -196,7 +204,14 @@ int main(int argc, char **argv) {
         return fail(std::string(e.what()) + " (see --help)", 2);
     }
     if (o.modules_dir.empty()) o.modules_dir = host::default_module_dir();
-    const filterhost::Modules modules = filterhost::load_modules(o.modules_dir);
+    filterhost::Modules modules = filterhost::load_modules(o.modules_dir);
+    // A plug-in named with --plugin is the only one; otherwise the folder's.
+    if (o.plugin.empty()) {
+        const bool named = !r.plugins_dir.empty();
+        std::string error = filterhost::load_plugins(
+            &modules, named ? r.plugins_dir : host::default_plugin_dir(o.modules_dir), named);
+        if (!error.empty()) return fail(error, 1);
+    }
     if (formats->parsed()) {
         std::string error = filterhost::list_formats(modules);
         return error.empty() ? 0 : fail(error, 1);
