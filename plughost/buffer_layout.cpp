@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "common/filter.h"
+#include "coordinates.h"
 
 namespace plug {
 namespace {
@@ -62,6 +63,10 @@ bool MapIsPermutation(const FormatRecord *format, int n) {
 // except that an RGB plug-in that set a non-zero first entry keeps the
 // host's blue, green, red order (the older meaning of that entry).
 void MapPlanes(const FormatRecord *format, const PixelFormat &pixels, int8_t *hostByte) {
+    if (pixels.soloPlane >= 0) {
+        for (int p = 0; p < kMaxPlanes; ++p) hostByte[p] = p == pixels.soloPlane ? 0 : -1;
+        return;
+    }
     const int n = pixels.colorPlanes;
     const bool rgb = pixels.mode == plugInModeRGBColor;
     const bool permutation = MapIsPermutation(format, n);
@@ -152,13 +157,17 @@ uint32_t PixelFormatOf(const FormatRecord *format, PixelFormat *out) {
     if (format->planes < m->colorPlanes || format->planes > kMaxPlanes) return FERR_UNSUPPORTED;
     // A Bitmap's bits leave no room for a plane beside them.
     if (m->baseMode == plugInModeBitmap && format->planes != 1) return FERR_UNSUPPORTED;
-    *out = {m->baseMode, format->depth, format->planes, m->colorPlanes, m->hostBitsAt8};
+    *out = {m->baseMode, format->depth, format->planes, m->colorPlanes, m->hostBitsAt8, -1};
     return 0;
+}
+
+PixelFormat SoloPlaneFormat(const PixelFormat &pixels, int16_t plane) {
+    return {plugInModeGrayScale, pixels.depth, pixels.planes, 1, 8, plane};
 }
 
 uint32_t ReadLayout(const FormatRecord *format, const PixelFormat &pixels, int32_t width,
                     int32_t height, BufferLayout *out) {
-    const PIRect &r = format->theRect;
+    const VRect r = ChunkRectOf(format);
     BufferLayout l{};
     l.data = static_cast<uint8_t *>(format->data);
     l.top = r.top, l.left = r.left, l.bottom = r.bottom, l.right = r.right;
@@ -202,6 +211,8 @@ uint8_t *SampleAt(const BufferLayout &layout, int32_t x, int32_t y, int32_t plan
 
 bool CoversAllChannels(const BufferLayout &layout, const PixelFormat &pixels) {
     if (pixels.depth == 1) return true;
+    if (pixels.soloPlane >= 0)
+        return layout.loPlane <= pixels.soloPlane && pixels.soloPlane <= layout.hiPlane;
     return layout.loPlane == 0 && layout.hiPlane + 1 >= pixels.colorPlanes;
 }
 

@@ -18,15 +18,19 @@ struct PixelFormat {
     int16_t planes;       // planes of the plug-in's image, extra planes included
     int16_t colorPlanes;  // planes that make the host's pixel
     int32_t hostBits;     // bits per pixel of the host's row: 1, 8, 24 or 32
+    int16_t soloPlane;    // -1, or the one plane the host takes, as grey
 };
 
 // The 16-bit modes are their 8-bit modes with 16-bit samples. FERR_UNSUPPORTED
 // for a mode or depth the host has no row for, or fewer planes than the mode
-// needs; extra planes are allowed up to 16. They are dropped, not offered as
-// a second image: the interface does not say whether an extra plane is
-// transparency, a mask or a spot colour, and calling it the host's
-// transparency plane could be wrong; the colour always arrives whole.
+// needs; extra planes are allowed up to 16. They make no part of the colour
+// image: only the plane a plug-in names its transparency plane is offered,
+// as an image of its own (SoloPlaneFormat); the others are dropped, since
+// nothing says whether they are masks or spot colours.
 uint32_t PixelFormatOf(const FormatRecord *format, PixelFormat *out);
+// The image's format with only plug-in plane `plane` (an extra plane)
+// reaching the host, as 8-bit grey.
+PixelFormat SoloPlaneFormat(const PixelFormat &pixels, int16_t plane);
 
 // One chunk of the plug-in's buffer: image pixels [left, right) x [top,
 // bottom), planes loPlane..hiPlane; samples at

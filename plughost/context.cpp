@@ -44,6 +44,15 @@ uint32_t LoadPlugin(FilterRecord *record, PluginBinding *binding) {
     }
     binding->library = library;
     binding->entry = reinterpret_cast<PluginEntryProc>(entry);
+    // The data word belongs to this load of the library: plug-ins keep the
+    // address of a block from their own runtime's heap in it, which may go
+    // with the library when it is freed, so a word from an earlier load is
+    // never handed to a fresh one. Within the load it is passed back
+    // untouched on every call. plughost never frees the block (only the
+    // plug-in's runtime could); keeping the library loaded for the module's
+    // life instead would keep every plug-in ever run in the process and
+    // its files locked, which hosts of these modules do not expect.
+    binding->pluginData = 0;
     return 0;
 }
 

@@ -6,6 +6,7 @@
 
 #include "common/filter.h"
 #include "format_record.h"
+#include "image_choice.h"
 
 namespace plug {
 
@@ -31,7 +32,8 @@ struct PluginBinding {
     FormatRecord *record;
     RecordTables *tables;
     // The plug-in's data word; pointer-sized so that a 64-bit plug-in can keep
-    // an address in it (four bytes on 32-bit targets).
+    // an address in it (four bytes on 32-bit targets). 0 at every load of
+    // the library, kept from call to call while it stays loaded.
     intptr_t pluginData;
     PluginEntryProc entry;
     void *library;
@@ -50,6 +52,12 @@ struct PluginContext {
     // Fixed when the context is opened; decides the record's exchange.
     ContextMode mode;
     ReadPhase readPhase;
+    // Read contexts: the layers the plug-in announced in layerData after
+    // ReadStart (0: it reads flat), whether one of them failed, and the
+    // image the host chose (layered_read.h, image_choice.h).
+    uint32_t layerCount;
+    bool layerFailed;
+    ImageChoice choice;
 };
 
 inline PluginContext *context_of(const FilterRecord *record) {

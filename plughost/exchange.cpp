@@ -75,12 +75,28 @@ int16_t FillDescribedChunk(const FormatRecord *format, FilterRecord *record) {
     return 0;
 }
 
+// Takes a chunk the plug-in left described in `data` when a selector
+// returned, unless it is the one it just handed over through advanceState.
+void TakeLeftChunk(RowAssembly &rows, const FormatRecord *format, const FilterRecord *record) {
+    if (!format->data) return;
+    BufferLayout chunk;
+    if (ReadLayout(format, rows.pixels(), rows.width(), rows.height(), &chunk) == 0 &&
+        rows.TookLast(chunk))
+        return;
+    TakeDescribedChunk(rows, format, record);
+}
+
+bool ExchangeStopped() {
+    return LastExchangeOutcome().fault || LastExchangeOutcome().refused;
+}
+
 // Outside FE_IMPORT's row loop (identify, the finish selector, an import
 // whose header call was refused) the host takes no rows, so none move.
 int16_t PI_CDECL ReadExchange() {
     FormatRecord *format = CurrentFormat();
     FilterRecord *record = CurrentFilter();
     RowAssembly *rows = CurrentAssembly();
+    if (format && record && !rows && DiscardingRows()) return 0;
     if (!format || !record || !rows) return formatBadParameters;
     return TakeDescribedChunk(*rows, format, record);
 }

@@ -8,6 +8,7 @@
 #include "common/record_blocks.h"
 #include "context.h"
 #include "exchange.h"
+#include "layered_read.h"
 #include "plugin_settings.h"
 #include "record.h"
 #include "save_phase.h"
@@ -31,12 +32,12 @@ int16_t RunSelectors(PluginBinding *binding, std::initializer_list<int16_t> sele
 }
 
 // A write context whose library was released by an earlier FE_EXPORT loads
-// the plug-in again, as a fresh instance: its data word starts at 0 and the
-// host's image is described anew (the host may have changed it).
+// the plug-in again, as a fresh instance (its data word starts at 0 again,
+// see LoadPlugin), and the host's image is described anew (the host may
+// have changed it).
 uint32_t ReloadIfReleased(FilterRecord *record) {
     PluginBinding *binding = context_of(record)->binding;
     if (binding->entry) return 0;
-    binding->pluginData = 0;
     uint32_t code = LoadPlugin(record, binding);
     if (code == 0) code = DescribeHostImage(record, binding->record);
     if (code == 0) code = PlaySettings(record, binding);
@@ -65,24 +66,10 @@ uint32_t ExchangeFailure(const FilterRecord *record, const ExchangeOutcome &outc
     return outcome.fault;
 }
 
-// Takes a chunk the plug-in left described in `data` when a selector
-// returned, unless it is the one it just handed over through advanceState.
-void TakeLeftChunk(RowAssembly &rows, const FormatRecord *format, const FilterRecord *record) {
-    if (!format->data) return;
-    BufferLayout chunk;
-    if (ReadLayout(format, rows.pixels(), rows.width(), rows.height(), &chunk) == 0 &&
-        rows.TookLast(chunk))
-        return;
-    TakeDescribedChunk(rows, format, record);
-}
-
-bool ExchangeStopped() {
-    return LastExchangeOutcome().fault || LastExchangeOutcome().refused;
-}
-
 // Runs selector 3 until the plug-in is done, with the rows' assembly open;
 // rows arrive through advanceState or as chunks left in `data`, the first of
-// them possibly left by ReadStart. Returns the last result.
+// them possibly left by ReadStart. ReadContinue is called at least once,
+// even when ReadStart left `data` null. Returns the last result.
 int16_t ReadRows(PluginBinding *binding, FilterRecord *record, RowAssembly &rows) {
     FormatRecord *format = binding->record;
     SetCurrentAssembly(&rows);
@@ -108,6 +95,7 @@ void FinishRead(FilterRecord *record) {
     if (context && context->mode == kReadMode && context->readPhase != kReadIdle &&
         context->binding && context->binding->entry && context->binding->record) {
         SetCurrentPair(context->binding->record, record);
+        PrepareReadFinish(context);
         CallSelector(context->binding, formatSelectorReadFinish);
         context->readPhase = kReadIdle;
     }
@@ -125,10 +113,19 @@ uint32_t RestartRead(FilterRecord *record) {
     PluginBinding *binding = context->binding;
     SetCurrentPair(binding->record, record);
     binding->record->data = nullptr;
+    PrepareReadStart(binding->record);
     int16_t result = RunSelectors(binding, {formatSelectorReadPrepare, formatSelectorReadStart});
     if (result != 0) return PluginFailure(result);
     context->readPhase = kReadStarted;
-    return 0;
+    return NoteReadStarted(context);
+}
+
+// Chooses the image record->imageIndex names and describes it to the host.
+uint32_t PublishChosenImage(FilterRecord *record) {
+    PluginContext *context = context_of(record);
+    const FormatRecord *format = context->binding->record;
+    uint32_t code = ChooseImage(format, context->layerCount, record->imageIndex, &context->choice);
+    return code != 0 ? code : PublishImageHeader(record, format, context->choice);
 }
 
 // The code for a save phase that ended with `result`: a chunk plughost
@@ -158,7 +155,7 @@ int32_t Identify(FilterRecord *record) {
     if (record->filterFlags & FRF_IDENTIFY_STRICT) return 0;
     if (context_of(record)) {
         if (WrongMode(record, kReadMode)) return flt::fail(record, FERR_BAD_REQUEST);
-        uint32_t code = PublishImageHeader(record, context_of(record)->binding->record);
+        uint32_t code = PublishChosenImage(record);
         if (code == 0) return 1;
         // The context goes, and with it the end call that would finish the
         // plug-in's reading: finish it here.
@@ -170,10 +167,12 @@ int32_t Identify(FilterRecord *record) {
     if (code != 0) return flt::fail(record, code);
     PluginBinding *binding = context_of(record)->binding;
     SetCurrentPair(binding->record, record);
+    PrepareReadStart(binding->record);
     int16_t result = RunSelectors(
         binding, {formatSelectorFilterFile, formatSelectorReadPrepare, formatSelectorReadStart});
-    code = result != 0 ? PluginFailure(result) : PublishImageHeader(record, binding->record);
     if (result == 0) context_of(record)->readPhase = kReadStarted;
+    code = result != 0 ? PluginFailure(result) : NoteReadStarted(context_of(record));
+    if (code == 0) code = PublishChosenImage(record);
     if (code == 0) return 1;
     // The plug-in started reading: its finish selector releases what it holds.
     FinishRead(record);
@@ -187,21 +186,20 @@ int32_t Import(FilterRecord *record) {
     } else {
         if (WrongMode(record, kReadMode)) return flt::fail(record, FERR_BAD_REQUEST);
         uint32_t code = RestartRead(record);
-        if (code == 0) code = PublishImageHeader(record, context_of(record)->binding->record);
+        if (code == 0) code = PublishChosenImage(record);
         if (code != 0) return flt::fail(record, code);
     }
     PluginContext *context = context_of(record);
     PluginBinding *binding = context->binding;
-    PixelFormat pixels;
-    if (uint32_t code = PixelFormatOf(binding->record, &pixels)) return flt::fail(record, code);
-    RowAssembly rows(record, pixels);
+    RowAssembly rows(record, context->choice.pixels);
     if (!rows.ready()) return flt::fail(record, FERR_NO_MEMORY);
     if (!flt::call_header(record))
         return flt::fail(record, flt::refusal_code(record, FERR_TRANSFER));
     SetCurrentPair(binding->record, record);
     ResetExchangeOutcome();
     context->readPhase = kReadUsed;
-    int16_t result = ReadRows(binding, record, rows);
+    int16_t result = context->layerCount == 0 ? ReadRows(binding, record, rows)
+                                              : ReadLayers(context, record, rows);
     ExchangeOutcome outcome = LastExchangeOutcome();
     if (outcome.refused || outcome.fault)
         return flt::fail(record, ExchangeFailure(record, outcome));
@@ -255,6 +253,7 @@ int32_t EndImport(FilterRecord *record) {
     if (context_of(record)) ReleaseContext(record);
     flt::release_block(&record->palette);
     flt::release_block(&record->compressionName);
+    flt::release_own_block(&record->linkedPlanes);
     return 1;
 }
 

@@ -3,9 +3,11 @@
 #include <cstring>
 
 #include "buffer_layout.h"
+#include "common/checked.h"
 #include "common/heap.h"
 #include "common/platform.h"
 #include "common/record_blocks.h"
+#include "coordinates.h"
 #include "descriptor_store.h"
 #include "services.h"
 
@@ -136,7 +138,6 @@ void FillColorTables(const FilterRecord *record, FormatRecord *format) {
 
 uint32_t BuildFormatRecord(const FilterRecord *record, PluginBinding *binding, ContextMode mode) {
     ClearAbort();
-    binding->pluginData = 0;
     auto *format = static_cast<FormatRecord *>(flt::heap_alloc_zero(kRecordBlockSize));
     auto *tables = static_cast<RecordTables *>(flt::heap_alloc_zero(sizeof(RecordTables)));
     if (!format || !tables) {
@@ -156,6 +157,9 @@ uint32_t BuildFormatRecord(const FilterRecord *record, PluginBinding *binding, C
     // Plug-in plane p is host plane p until the plug-in says otherwise.
     for (int16_t p = 0; p < 16; ++p) format->planeMap[p] = p;
     format->imageHRes = format->imageVRes = kDefaultResolution;
+    // Sizes and rectangles also in 32 bits, for plug-ins that set
+    // PluginUsing32BitCoordinates (coordinates.h).
+    format->HostSupports32BitCoordinates = 1;
     // hostSig, canTranspose, needTranspose, monitor, revertInfo and data stay
     // 0: no signature of a known host, no transposing, no monitor
     // description, no earlier settings, no chunk.
@@ -186,19 +190,20 @@ void FreeFormatRecord(PluginBinding *binding) {
     binding->tables = nullptr;
 }
 
-uint32_t PublishImageHeader(FilterRecord *record, const FormatRecord *format) {
+uint32_t PublishImageHeader(FilterRecord *record, const FormatRecord *format,
+                            const ImageChoice &choice) {
     // An image without pixels is no image: the host would be told to take a
     // picture of no (or a negative) size.
-    if (format->imageSize.h <= 0 || format->imageSize.v <= 0) return FERR_PLUGIN;
-    PixelFormat pixels;
-    if (uint32_t code = PixelFormatOf(format, &pixels)) return code;
-    record->imageCount = 1;
-    record->imageIndex = 1;
-    record->planeKind = FE_PLANE_IMAGE;
+    int32_t width, height;
+    ImageSizeOf(format, &width, &height);
+    if (width <= 0 || height <= 0) return FERR_PLUGIN;
+    const PixelFormat &pixels = choice.pixels;
+    // The host takes each row in one call whose byte count is 32-bit.
+    if (flt::row_bytes(width, pixels.hostBits) > INT32_MAX) return FERR_UNSUPPORTED;
+    if (uint32_t code = PublishImageSet(record, choice)) return code;
     record->compressionIndex = 0;
-    record->linkedCount = 0;
-    record->width = format->imageSize.h;
-    record->height = format->imageSize.v;
+    record->width = width;
+    record->height = height;
     flt::release_block(&record->compressionName);
     auto *name = static_cast<char *>(flt::heap_alloc(sizeof kCompressionName));
     if (!name) return FERR_NO_MEMORY;
@@ -217,11 +222,9 @@ uint32_t PublishImageHeader(FilterRecord *record, const FormatRecord *format) {
 }
 
 uint32_t DescribeHostImage(const FilterRecord *record, FormatRecord *format) {
-    // The record's sizes have 16 bits: a larger image cannot be described,
-    // and a cut size would have the plug-in write a wrong file.
-    if (record->width < 0 || record->width > INT16_MAX || record->height < 0 ||
-        record->height > INT16_MAX)
-        return FERR_BAD_REQUEST;
+    // Sizes beyond 16 bits reach plug-ins that use the 32-bit fields; the
+    // save phases refuse the others (SizeVisibleToPlugin).
+    if (record->width < 0 || record->height < 0) return FERR_BAD_REQUEST;
     int16_t mode, depth, planes;
     bool tables = false;
     switch (record->bitsPerPixel) {
@@ -247,8 +250,7 @@ uint32_t DescribeHostImage(const FilterRecord *record, FormatRecord *format) {
             return FERR_BAD_REQUEST;
     }
     format->dataFork = static_cast<intptr_t>(record->fileHandle);
-    format->imageSize.h = static_cast<int16_t>(record->width);
-    format->imageSize.v = static_cast<int16_t>(record->height);
+    SetHostImageSize(format, record->width, record->height);
     // A host image without a resolution keeps the record's 72 per inch rather
     // than telling the plug-in 0 (which some write into the file as is).
     PIFixed h = FixedFromResolution(record->xResolution);

@@ -7,6 +7,7 @@
 #include "common/filter.h"
 #include "context.h"
 #include "format_record.h"
+#include "image_choice.h"
 
 namespace plug {
 
@@ -14,18 +15,19 @@ constexpr int32_t kMaxData = 1000000;
 constexpr int32_t kColorSpaceLab = 11;
 
 // Allocates the zero-filled record and its suites and platform block into
-// binding->record (pluginData reset to 0) and fills them for the mode;
+// binding->record and fills them for the mode;
 // FERR_NO_MEMORY with nothing left allocated when a block cannot be had.
 uint32_t BuildFormatRecord(const FilterRecord *record, PluginBinding *binding, ContextMode mode);
 // Frees the record's tables and the record; binding->record and
 // binding->tables become null.
 void FreeFormatRecord(PluginBinding *binding);
 
-// Record to FilterRecord (import): size, depth, palette by mode, resolution,
-// "Uncompressed". 0, FERR_NO_MEMORY, FERR_PLUGIN for an image the plug-in
-// gave no width or height, or FERR_UNSUPPORTED for a mode, depth or plane
-// count the host has no rows for.
-uint32_t PublishImageHeader(FilterRecord *record, const FormatRecord *format);
+// Record to FilterRecord (import) for the chosen image of the file: size,
+// depth, palette by mode, resolution, "Uncompressed", the file's images.
+// 0, FERR_NO_MEMORY, FERR_PLUGIN for an image the plug-in gave no width or
+// height, or FERR_UNSUPPORTED for rows too long for the host.
+uint32_t PublishImageHeader(FilterRecord *record, const FormatRecord *format,
+                            const ImageChoice &choice);
 // FilterRecord to record (export): size, resolution, mode by depth, colour
 // tables. 0, or FERR_BAD_REQUEST for a depth no mode fits.
 uint32_t DescribeHostImage(const FilterRecord *record, FormatRecord *format);

@@ -9,6 +9,7 @@ namespace plug {
 namespace {
 
 RowAssembly *g_rows = nullptr;
+bool g_discarding = false;
 
 bool SameChunk(const BufferLayout &a, const BufferLayout &b) {
     return a.data == b.data && a.top == b.top && a.left == b.left && a.bottom == b.bottom &&
@@ -23,6 +24,12 @@ void SetCurrentAssembly(RowAssembly *rows) {
 }
 RowAssembly *CurrentAssembly() {
     return g_rows;
+}
+void SetDiscardingRows(bool discarding) {
+    g_discarding = discarding;
+}
+bool DiscardingRows() {
+    return g_discarding;
 }
 
 RowAssembly::RowAssembly(FilterRecord *record, const PixelFormat &pixels)
@@ -98,14 +105,18 @@ bool RowAssembly::EnsureImage() {
 }
 
 int32_t RowAssembly::Cover(const BufferLayout &chunk, int32_t y) {
-    // Extra planes (alpha) make no part of the host's pixel.
-    const int32_t lo = pixels_.depth == 1 ? 0 : chunk.loPlane;
-    const int32_t hi = pixels_.depth == 1 ? 0 : std::min(chunk.hiPlane, pixels_.colorPlanes - 1);
+    // Extra planes (alpha) make no part of the host's pixel, unless the host
+    // takes one of them alone (its channel 0).
+    const int32_t solo = pixels_.soloPlane;
+    int32_t lo = pixels_.depth == 1 ? 0 : chunk.loPlane;
+    int32_t hi = pixels_.depth == 1 ? 0 : std::min(chunk.hiPlane, pixels_.colorPlanes - 1);
+    if (solo >= 0) lo = hi = chunk.loPlane <= solo && solo <= chunk.hiPlane ? solo : -1;
     int32_t added = 0;
     uint8_t *cover = covered_.get();
-    for (int32_t p = lo; p <= hi; ++p) {
+    for (int32_t p = lo; p >= 0 && p <= hi; ++p) {
+        const int32_t channel = solo >= 0 ? 0 : p;
         const size_t base =
-            (static_cast<size_t>(y) * pixels_.colorPlanes + p) * static_cast<size_t>(width_);
+            (static_cast<size_t>(y) * pixels_.colorPlanes + channel) * static_cast<size_t>(width_);
         for (int32_t x = chunk.left; x < chunk.right; ++x) {
             const size_t bit = base + static_cast<size_t>(x);
             const auto mask = static_cast<uint8_t>(1u << (bit & 7));

@@ -59,5 +59,9 @@ class RowAssembly {
 // The assembly of the running import; rows move only while one is set.
 void SetCurrentAssembly(RowAssembly *rows);
 RowAssembly *CurrentAssembly();
+// While set, chunks handed over with no assembly are accepted and dropped:
+// the layers a plug-in produces before the one the host asked for.
+void SetDiscardingRows(bool discarding);
+bool DiscardingRows();
 
 }  // namespace plug

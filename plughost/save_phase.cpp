@@ -1,12 +1,13 @@
 #include "save_phase.h"
 
+#include "coordinates.h"
 #include "exchange.h"
 #include "services.h"
 
 namespace plug {
 namespace {
 
-bool EmptyRect(const PIRect &r) {
+bool EmptyRect(const VRect &r) {
     return r.bottom <= r.top || r.right <= r.left;
 }
 
@@ -17,7 +18,7 @@ bool EmptyRect(const PIRect &r) {
 // `data` when it is done is not called forever.
 bool AsksForMore(const FormatRecord *format, bool afterStart) {
     if (!format->data) return false;
-    return afterStart || !EmptyRect(format->theRect);
+    return afterStart || !EmptyRect(ChunkRectOf(format));
 }
 
 }  // namespace
@@ -27,9 +28,15 @@ int16_t RunSavePhase(PluginBinding *binding, const SavePhase &phase, bool hostRo
     // A chunk described for an earlier phase (or an earlier export) is no
     // request of this one.
     format->data = nullptr;
-    format->theRect = {0, 0, 0, 0};
+    ClearChunkRect(format);
     int16_t result = CallSelector(binding, phase.prepare);
     if (result != 0) return result;
+    // By now the plug-in said whether it reads the 32-bit size; one that
+    // reads only the 16-bit size would see none for a larger image.
+    if (!SizeVisibleToPlugin(format)) {
+        NoteFault(FERR_BAD_REQUEST);
+        return 0;
+    }
     result = CallSelector(binding, phase.start);
     if (result != 0) return result;
     for (bool afterStart = true; AsksForMore(format, afterStart); afterStart = false) {

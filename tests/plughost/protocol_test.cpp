@@ -2,6 +2,7 @@
 // directions.
 #include <cctype>
 #include <cstring>
+#include <utility>
 
 #include "common/heap.h"
 #include "plug_fixture.h"
@@ -266,15 +267,21 @@ TEST_F(PlugTest, RecordAsBuilt) {
     ASSERT_NE(f.descriptorParameters, nullptr);
     EXPECT_EQ(f.descriptorParameters->playInfo, plugInDialogDontDisplay);
     EXPECT_EQ(f.descriptorParameters->descriptor, nullptr);
-    // Everything from the reserved bytes to well past the newest record's
-    // fields reads as zero, except the basic suite's and the descriptor
-    // parameters' addresses.
+    EXPECT_EQ(f.HostSupports32BitCoordinates, 1);
+    EXPECT_EQ(f.transparencyPlane, -1);  // read contexts: "none named yet"
+    // Everything else from the reserved bytes to well past the newest
+    // record's fields reads as zero, except the basic suite's and the
+    // descriptor parameters' addresses.
     const auto *bytes = reinterpret_cast<const uint8_t *>(&f);
-    const size_t basic = offsetof(FormatRecord, sSPBasic);
-    const size_t descriptor = offsetof(FormatRecord, descriptorParameters);
+    const std::pair<size_t, size_t> set[] = {
+        {offsetof(FormatRecord, sSPBasic), sizeof f.sSPBasic},
+        {offsetof(FormatRecord, descriptorParameters), sizeof f.descriptorParameters},
+        {offsetof(FormatRecord, HostSupports32BitCoordinates), 4},
+        {offsetof(FormatRecord, transparencyPlane), 4}};
     for (size_t i = offsetof(FormatRecord, propertyProcs); i < sizeof f + 1024; ++i) {
-        if (i >= basic && i < basic + sizeof f.sSPBasic) continue;
-        if (i >= descriptor && i < descriptor + sizeof f.descriptorParameters) continue;
+        bool known = false;
+        for (auto [at, size] : set) known = known || (i >= at && i < at + size);
+        if (known) continue;
         ASSERT_EQ(bytes[i], 0) << i;
     }
 }
@@ -446,7 +453,9 @@ TEST_F(PlugTest, ImageTooLargeForTheRecordIsRefused) {
     image.allocate();
     EXPECT_FALSE(session->export_plane(image, 1, 1));
     EXPECT_EQ(record().errorCode, static_cast<uint32_t>(FERR_BAD_REQUEST));
-    EXPECT_TRUE(script.calls.empty());
+    // A plug-in that did not take the 32-bit size at its first call goes no
+    // further.
+    EXPECT_EQ(script.selectors(), (Seq{5}));
 }
 
 TEST(GrayRamp, LooksAtTheLow16BitsOfTheCountAsSigned) {

@@ -86,8 +86,11 @@ void Run(int16_t selector, FormatRecord *record, intptr_t *data, int16_t *result
     s->calls.push_back({selector, alt});
     s->last_record = record;
     if (selector == formatSelectorReadContinue || selector == formatSelectorOptionsContinue ||
-        selector == formatSelectorEstimateContinue || selector == formatSelectorWriteContinue)
+        selector == formatSelectorEstimateContinue || selector == formatSelectorWriteContinue ||
+        selector == formatSelectorReadLayerContinue)
         record->data = nullptr;
+    if (s->wide_coordinates && record->HostSupports32BitCoordinates)
+        record->PluginUsing32BitCoordinates = 1;
     if (s->default_image) DefaultImage(s, selector, record);
     if (s->settings && selector == formatSelectorOptionsStart) ReadSettings(s, record);
     if (s->action) s->action(selector, record, data);

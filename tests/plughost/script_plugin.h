@@ -37,6 +37,9 @@ struct ScriptState {
     int32_t quality = 75, compression = 1;
     int16_t play_info = -1;        // as seen at OptionsStart
     int16_t descriptor_close = 0;  // what closing the reader answered
+    // Like shipping plug-ins, set PluginUsing32BitCoordinates on every call
+    // when the host offers 32-bit coordinates.
+    bool wide_coordinates = false;
 
     void reset() { *this = ScriptState(); }
     std::vector<int> selectors() const {
