@@ -3,12 +3,12 @@
 // checking it, looks at fields past the 3.0 record's end (all at the offsets
 // of the published headers, 4-byte packing), asks for a suite by name and
 // keeps its memory in blocks of the basic suite; it reports its size in
-// imageSize32 too. Three entries: ENTRYPOINT needs the channel-ports suite
-// (version 3) and stops with "host insufficient" without it; NEWER needs a
-// version of it no host has; TOLERANT goes without. All read a built-in
-// 3 x 2 grey image (rows 10 11 12 / 20 21 22). A suite answered in a way the
-// interface does not allow (found without a table, or not found with one)
-// also stops it.
+// imageSize32 and its chunks in theRect32 too. Three entries: ENTRYPOINT
+// needs the channel-ports suite (version 3) and stops with "host
+// insufficient" without it; NEWER needs a version of it no host has;
+// TOLERANT goes without. All read a built-in 3 x 2 grey image (rows
+// 10 11 12 / 20 21 22). A suite answered in a way the interface does not
+// allow (found without a table, or not found with one) also stops it.
 #include <cstring>
 
 #include "format_record.h"
@@ -34,6 +34,7 @@ constexpr size_t kBasicSuiteAt = kWidePointers ? 1124 : 1032;
 constexpr size_t kHostCoordinatesAt = kWidePointers ? 1216 : 1104;
 constexpr size_t kPluginCoordinatesAt = kWidePointers ? 1220 : 1108;
 constexpr size_t kImageSize32At = kWidePointers ? 1224 : 1112;
+constexpr size_t kTheRect32At = kWidePointers ? 1232 : 1120;
 constexpr size_t kPosixAt = kWidePointers ? 1408 : 1244;
 
 template <typename T>
@@ -113,6 +114,7 @@ int16_t ContinueRead(FormatRecord *record, intptr_t *data) {
             rows[y * kWidth + x] = static_cast<uint8_t>(10 * (y + 1) + x);
     record->data = rows;
     record->theRect = {0, 0, kHeight, kWidth};
+    SetField(record, kTheRect32At, VRect{0, 0, kHeight, kWidth});
     record->loPlane = record->hiPlane = 0;
     record->colBytes = 1;
     record->rowBytes = kWidth;
