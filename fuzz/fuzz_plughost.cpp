@@ -87,6 +87,11 @@ constexpr Phase kPhases[] = {
      3,
      formatSelectorReadContinue,
      formatSelectorReadFinish},
+    // A layer of the layered read, inside the open read.
+    {{formatSelectorReadLayerStart},
+     1,
+     formatSelectorReadLayerContinue,
+     formatSelectorReadLayerFinish},
     {{formatSelectorOptionsPrepare, formatSelectorOptionsStart},
      2,
      formatSelectorOptionsContinue,
@@ -101,6 +106,7 @@ constexpr Phase kPhases[] = {
      formatSelectorWriteFinish},
 };
 constexpr int kPhaseCount = sizeof kPhases / sizeof kPhases[0];
+constexpr int kReadPhase = 0, kLayerPhase = 1;
 
 // The selector protocol as the plug-in sees it, and what it holds.
 struct PluginState {
@@ -169,8 +175,13 @@ int64_t span(int64_t step, int64_t count) {
 // buffer `data` must hold. A description without plane range and steps
 // means whole pixels side by side, of at most 16 two-byte planes.
 int64_t announced_bytes(const FormatRecord *r) {
-    const int64_t rows = int64_t{r->theRect.bottom} - r->theRect.top;
-    const int64_t cols = int64_t{r->theRect.right} - r->theRect.left;
+    // A plug-in that uses 32-bit coordinates describes its chunk in theRect32.
+    const bool wide = r->PluginUsing32BitCoordinates != 0;
+    const VRect rect =
+        wide ? r->theRect32
+             : VRect{r->theRect.top, r->theRect.left, r->theRect.bottom, r->theRect.right};
+    const int64_t rows = int64_t{rect.bottom} - rect.top;
+    const int64_t cols = int64_t{rect.right} - rect.left;
     if (rows <= 0 || cols <= 0) return 1;
     const bool whole = !r->colBytes && !r->planeBytes && !r->loPlane && !r->hiPlane;
     const int64_t planes = whole ? 16 : int64_t{r->hiPlane} - r->loPlane + 1;
@@ -469,8 +480,15 @@ void descriptor_op(FormatRecord *r, int arg) {
     }
 }
 
+// A 32-bit coordinate from the script: negative values stay, others are
+// kept within `mask` (beyond 16 bits, small enough for a fast run).
+int32_t wide(int32_t v, int32_t mask) {
+    return v < 0 ? v : v & mask;
+}
+
 // Sets one field of the record from the script, picked by `field`: the
-// image description, the plane and row layout, and the transpose flag.
+// image description, the plane and row layout, the transpose flag, the
+// 32-bit size and rectangle, the layer count and the transparency plane.
 void set_field(FormatRecord *r, uint8_t field, int32_t v) {
     using Setter = void (*)(FormatRecord *, int32_t);
     static const Setter kSetters[] = {
@@ -488,6 +506,16 @@ void set_field(FormatRecord *r, uint8_t field, int32_t v) {
         [](FormatRecord *f, int32_t x) { f->imageVRes = x; },
         [](FormatRecord *f, int32_t x) { f->rowBytes = x; },
         [](FormatRecord *f, int32_t x) { f->needTranspose = static_cast<uint8_t>(x); },
+        [](FormatRecord *f, int32_t x) { f->PluginUsing32BitCoordinates = x & 1; },
+        [](FormatRecord *f, int32_t x) { f->imageSize32.v = wide(x, 0x3FF); },
+        [](FormatRecord *f, int32_t x) { f->imageSize32.h = wide(x, 0x1FFFF); },
+        [](FormatRecord *f, int32_t x) { f->theRect32.top = wide(x, 0x3FF); },
+        [](FormatRecord *f, int32_t x) { f->theRect32.left = wide(x, 0x1FFFF); },
+        [](FormatRecord *f, int32_t x) { f->theRect32.bottom = wide(x, 0x3FF); },
+        [](FormatRecord *f, int32_t x) { f->theRect32.right = wide(x, 0x1FFFF); },
+        // A few layers, or a count beyond any the host numbers.
+        [](FormatRecord *f, int32_t x) { f->layerData = static_cast<uint32_t>(wide(x, 7)); },
+        [](FormatRecord *f, int32_t x) { f->transparencyPlane = x; },
     };
     kSetters[field % (sizeof kSetters / sizeof kSetters[0])](r, v);
 }
@@ -596,13 +624,17 @@ Place place_of(int16_t selector) {
 // Checks that a selector comes in its place in the protocol.
 void check_order(Place at) {
     PluginState &s = g_plugin;
-    if (at.role == 0) {
+    if (at.phase == kLayerPhase && at.role == 0) {
+        fuzz::check(s.open[kReadPhase] && !s.open[kLayerPhase], "layer outside the read");
+        s.step[at.phase] = 0;
+    } else if (at.role == 0) {
         fuzz::check(!s.any_open(), "phase opened inside another");
         s.step[at.phase] = 0;
     } else if (at.role > 0) {
         fuzz::check(s.step[at.phase] == at.role, "opening selectors out of order");
     } else {
         fuzz::check(s.open[at.phase], "loop or finish selector of a phase not open");
+        fuzz::check(at.phase != kReadPhase || !s.open[kLayerPhase], "read goes on inside a layer");
     }
 }
 

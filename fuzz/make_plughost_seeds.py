@@ -93,6 +93,9 @@ def lut(index, r, g, b):
 
 
 LO_PLANE, HI_PLANE, COL_BYTES, PLANE_BYTES = 5, 6, 7, 8
+ROW_BYTES = 12
+USES_32BIT, SIZE32_V, SIZE32_H, RECT32_TOP, RECT32_LEFT, RECT32_BOTTOM, RECT32_RIGHT = range(14, 21)
+LAYER_DATA, TRANSPARENCY_PLANE = 21, 22
 
 
 def field(index, value):
@@ -243,6 +246,19 @@ def seeds():
     yield "style_overlap", imp + style_read(3, 8, 3, [(0, 0, 3, 4, 12, 0, 2, 2, 1)])
     yield "style_tiles_heap", bytes([HEAP_FAILURE, 6]) + import_block() + style_read(3, 8, 3, tiles)
     yield "style_refuse_tile_row", b"\0\0" + import_block(refuse_row=2) + style_read(3, 8, 3, tiles)
+    # 32-bit coordinates, the layered read, a transparency plane.
+    wide = 40000
+    yield "read_wide", b"\0\0" + import_block() + step() + step() + step(
+        0, describe(1, 1, 1, 8, 1), field(USES_32BIT, 1), field(SIZE32_V, 2),
+        field(SIZE32_H, wide)) + step(
+        0, *layout(0, 0, 1, 0), field(RECT32_TOP, 0), field(RECT32_LEFT, 0), field(RECT32_BOTTOM, 2),
+        field(RECT32_RIGHT, wide), field(ROW_BYTES, wide), advance(), no_data()) + step()
+    layer = step() + step(0, rect(0, 0, 2, 3, 3), advance(), no_data()) + step()
+    yield "read_layers", b"\0\0" + import_block(index=2) + step() + step() + step(
+        0, describe(1, 3, 2, 8, 1), field(LAYER_DATA, 3)) + layer * 2 + step()
+    yield "read_alpha", b"\0\0" + import_block(index=2) + step() + step() + step(
+        0, describe(3, 2, 2, 8, 4), field(TRANSPARENCY_PLANE, 3)) + step(
+        0, *layout(0, 3, 4, 1), rect(0, 0, 2, 2, 8), advance(), no_data()) + step()
     exp = bytes([EXPORT | NO_DIALOG, 0])
     yield "style_write_per_plane", exp + export_block(4, 3, 3) + style_write(planes)
     yield "style_write_tiles", exp + export_block(4, 3, 3) + style_write(tiles)

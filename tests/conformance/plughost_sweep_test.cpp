@@ -352,4 +352,54 @@ TEST(PlughostSweep, ScriptedPluginInPlanesAndTiles) {
     g_script.reset();
 }
 
+// The scripted plug-in as later plug-ins read: two layers of an RGBA image
+// in 32-bit coordinates, transparency in plane 3, one row per advanceState
+// in each layer's continue. The host asks for image 4, the second layer's
+// alpha, so the first layer's rows are produced and dropped.
+void layers_with_alpha(int16_t selector, FormatRecord *r, intptr_t *) {
+    static uint8_t rows[kRows][kWidth * 4];
+    g_script.results.clear();
+    keep_block(selector, r);
+    r->PluginUsing32BitCoordinates = 1;
+    if (selector == formatSelectorReadStart) {
+        r->imageMode = plugInModeRGBColor;
+        r->imageSize32 = {kRows, kWidth};
+        r->depth = 8;
+        r->planes = 4;
+        r->transparencyPlane = 3;
+        r->layerData = 2;
+    }
+    if (selector != formatSelectorReadLayerContinue) return;
+    r->loPlane = 0, r->hiPlane = 3, r->colBytes = 4, r->planeBytes = 1;
+    r->rowBytes = kWidth * 4;
+    for (int32_t top = 0; top < kRows; ++top) {
+        r->data = rows[top];
+        r->theRect32 = {top, 0, top + 1, kWidth};
+        int16_t taken = r->advanceState();
+        r->data = nullptr;
+        if (taken != 0) {
+            g_script.results[selector] = taken;
+            return;
+        }
+        if (!report(r, selector, top + 1, kRows)) return;
+    }
+}
+
+TEST(PlughostSweep, ScriptedPluginLayersWithAlpha) {
+    g_script.reset();
+    g_script.default_image = false;
+    g_script.action = layers_with_alpha;
+    const std::string file = write_temp("layers.bin", "anything");
+    sweep::Case c = import_case(SCRIPT_PLUGIN, file, "second layer's alpha", true);
+    auto open = c.open;
+    c.open = [open] {
+        auto s = open();
+        s->record().imageIndex = 4;
+        return s;
+    };
+    c.optional_allocations = 1;  // the plug-in's block
+    sweep::run_all({c});
+    g_script.reset();
+}
+
 }  // namespace
