@@ -22,6 +22,7 @@ constexpr size_t kRecordBlockSize = sizeof(FormatRecord) + 1024;
 // 72 pixels per inch, 16.16: the resolution of an image until the plug-in
 // (read) or the host (write) states its own.
 constexpr PIFixed kDefaultResolution = 72 << 16;
+constexpr PIFixed kOnePerInch = 1 << 16;
 
 void FillBasicSuite(SPBasicSuite *basic) {
     basic->AcquireSuite = BasicAcquireSuite;
@@ -214,8 +215,12 @@ uint32_t PublishImageHeader(FilterRecord *record, const FormatRecord *format,
     record->bitsPerPixel = pixels.hostBits;
     record->fileBitsPerPixel = format->depth * format->planes;
     if (uint32_t code = PublishPalette(record, format, pixels.mode)) return code;
-    record->xResolution = ResolutionFromFixed(format->imageHRes);
-    record->yResolution = ResolutionFromFixed(format->imageVRes);
+    // Less than one pixel per inch is no image's resolution: some plug-ins
+    // write 72 as a plain integer into the 16.16 field. Such a value counts
+    // as none stated, which takes the screen's.
+    const bool stated = format->imageHRes >= kOnePerInch && format->imageVRes >= kOnePerInch;
+    record->xResolution = stated ? ResolutionFromFixed(format->imageHRes) : 0;
+    record->yResolution = stated ? ResolutionFromFixed(format->imageVRes) : 0;
     if (record->xResolution == 0 || record->yResolution == 0)
         ScreenResolution(&record->xResolution, &record->yResolution);
     return 0;

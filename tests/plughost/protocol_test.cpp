@@ -370,7 +370,9 @@ TEST_F(PlugTest, ResolutionFromThePlugin) {
     // The POSIX screen is 1920 x 1080 pixels on 508 x 286 mm: 3 pixels per mm.
     for (Case c :
          {Case{4718592, 4718592, 2834645, 2834645}, Case{0, 4718592, 3000000, 3000000},
-          Case{4718592, 1, 3000000, 3000000}, Case{300 << 16, 150 << 16, 11811023, 5905511}}) {
+          Case{4718592, 1, 3000000, 3000000}, Case{300 << 16, 150 << 16, 11811023, 5905511},
+          // 72 written as a plain integer: no resolution stated.
+          Case{72, 72, 3000000, 3000000}}) {
         script.action = [c](int16_t selector, FormatRecord *r, intptr_t *) {
             if (selector != formatSelectorReadStart) return;
             r->imageHRes = c.h;
