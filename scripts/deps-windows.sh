@@ -3,12 +3,12 @@
 # mingw-w64 cross compiler and zlib for it, GoogleTest's sources, CLI11's
 # headers (filterhost.exe); with --wine also Wine (32-bit, so the i386
 # architecture is added), Xvfb and xdotool for running the tests and the
-# dialog.
+# dialog, and libwebp's tools and netpbm for the WebP plug-in's tests.
 set -euo pipefail
 packages=(cmake make g++ mingw-w64 libz-mingw-w64-dev googletest imagemagick libcli11-dev)
 wine=0
 [ "${1:-}" = "--wine" ] && wine=1
-[ $wine -eq 1 ] && packages+=(wine wine32 xvfb xauth xdotool)
+[ $wine -eq 1 ] && packages+=(wine wine32 xvfb xauth xdotool webp netpbm)
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 missing=()
