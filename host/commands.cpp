@@ -110,8 +110,11 @@ bool hand_over_input(host::Session &s, const std::vector<uint8_t> &bytes, const 
     return true;
 }
 
+// The first reader that recognises the file. When none does, *why tells
+// how the first plug-in that claims the file's extension refused it, since
+// that plug-in was expected to read it.
 Handler identify(const Modules &modules, const std::vector<uint8_t> &bytes, const Options &o,
-                 const std::string &path) {
+                 const std::string &path, std::string *why) {
     for (const Handler &h : readers(modules, o, path)) {
         host::Session s(*h.module);
         prepare_session(s, o, modules, h);
@@ -119,6 +122,10 @@ Handler identify(const Modules &modules, const std::vector<uint8_t> &bytes, cons
         bool ok = s.identify();
         s.end_import();
         if (ok) return h;
+        const host::Plugin *p = h.plugin >= 0 ? &modules.plugins[h.plugin] : nullptr;
+        if (p && why->empty() && listed(p->properties.read_extensions, extension_of(path)))
+            *why = " (plug-in " + p->properties.name + ": " +
+                   host::error_message(s.record().errorCode) + ")";
     }
     return {};
 }
@@ -187,8 +194,9 @@ std::string import_index(const Modules &modules, const Handler &h,
 std::string import_input(const Modules &modules, const std::vector<uint8_t> &bytes,
                          const Options &o, const std::string &in, host::Image *image,
                          host::Image *alpha) {
-    const Handler h = identify(modules, bytes, o, in);
-    if (!h.module) return in + ": no module recognises this file";
+    std::string why;
+    const Handler h = identify(modules, bytes, o, in, &why);
+    if (!h.module) return in + ": no module recognises this file" + why;
     bool linked = false;
     std::string error = import_index(modules, h, bytes, o, in, o.index, image, &linked);
     if (!error.empty() || !linked || o.index > 1) return error;
@@ -346,8 +354,9 @@ std::string describe_file(const Modules &modules, const Options &o, const std::s
                           std::string *text) {
     std::vector<uint8_t> bytes;
     if (!host::read_file(path, &bytes)) return "cannot read " + path;
-    const Handler h = identify(modules, bytes, o, path);
-    if (!h.module) return path + ": no module recognises this file";
+    std::string why;
+    const Handler h = identify(modules, bytes, o, path, &why);
+    if (!h.module) return path + ": no module recognises this file" + why;
     host::Session s(*h.module);
     prepare_session(s, o, modules, h);
     if (!hand_over_input(s, bytes, path)) return "cannot open " + path;

@@ -42,4 +42,9 @@ tests/windows/package_check.sh "$zip" || failed=1
 # its own Xvfb (about 30 seconds).
 cmake --build "$build" -j"$(nproc)" --target options_dialog_host >/dev/null
 timeout 300 tests/windows/options_dialog_test.sh "$build" || failed=1
+# WebP files opened and saved through a shipping plug-in, WebPShop 0.2.1
+# (status 77: this Wine does not run the build, or a tool is missing).
+status=0
+tests/windows/webpshop_test.sh "$build" x86 || status=$?
+[ $status -eq 0 ] || [ $status -eq 77 ] || failed=1
 exit $failed

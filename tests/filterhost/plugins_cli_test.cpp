@@ -71,6 +71,7 @@ class FilterhostPlugins : public ::testing::Test {
         std::string ppm = "P6\n4 3\n255\n";
         for (int i = 0; i < 4 * 3 * 3; ++i) ppm += static_cast<char>(i * 7);
         testing_support::write_bytes(dir + "rgb.ppm", Bytes(ppm.begin(), ppm.end()));
+        testing_support::write_bytes(dir + "notes.ppm", Bytes(100, 'x'));
     }
     static void TearDownTestSuite() { fs::remove_all(dir); }
 
@@ -104,7 +105,12 @@ TEST_F(FilterhostPlugins, FindsThemByTheirPropertyLists) {
          {},
          {}},
         {"--plugins $plugins convert $rgb.ppm $out.xyz", 0, {}, {}, {}},
-        {"info $rgb.ppm --plugins $empty", 1, {}, {}, {"no module recognises this file"}},
+        {"info $rgb.ppm --plugins $empty", 1, {}, {}, {"no module recognises this file\n"}},
+        {"info $notes.ppm --plugins $plugins",
+         1,
+         {},
+         {},
+         {"no module recognises this file (plug-in Netpbm: "}},
         {"convert $rgb.ppm $out2.xyz --plugins $empty", 1, {}, {}, {"no module writes .xyz"}},
         {"formats --plugins $missing", 1, {}, {}, {"cannot list the plug-in folder"}},
     };

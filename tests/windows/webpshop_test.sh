@@ -23,6 +23,8 @@ arch=$2
 source_dir=$(cd "$(dirname "$0")/../.." && pwd)
 export WINEDEBUG=${WINEDEBUG:--all}
 wine=${WINE:-wine}  # the loader scripts/wine-env.sh picks, when set
+# A plug-in that crashes ends its process at once, without Wine's debugger.
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:+$WINEDLLOVERRIDES;}winedbg.exe=d"
 for tool in "$wine" cwebp img2webp dwebp pnmtopng pamchannel pamtopnm; do
   command -v $tool >/dev/null || { echo "webpshop $arch: skipped, no $tool"; exit 77; }
 done
@@ -38,6 +40,7 @@ filterhost() {
   echo "filterhost $*" >>"$log"
   "$wine" "$build/bin/filterhost.exe" --quiet --plugins plugins "$@" 2>>"$log" | tr -d '\r'
 }
+convert() { filterhost convert "$@" >>"$log"; }
 if ! filterhost --version >/dev/null; then
   echo "webpshop $arch: skipped, this Wine does not run $build/bin/filterhost.exe"
   exit 77
@@ -136,10 +139,10 @@ cwebp -quiet -q 80 rgb.png -o lossy_rgb.webp
 cwebp -quiet -q 80 rgba.png -o lossy_rgba.webp
 for kind in lossless_rgb lossless_rgba lossy_rgb lossy_rgba; do
   reference $kind.webp ref_$kind
-  filterhost convert $kind.webp $kind.ppm
+  convert $kind.webp $kind.ppm
   compare "open $kind.webp: colour as dwebp's" $kind.ppm ref_$kind.ppm exact
   if [ "${kind%_rgba}" != "$kind" ]; then
-    filterhost convert $kind.webp $kind.alpha.pgm --index 2
+    convert $kind.webp $kind.alpha.pgm --index 2
     compare "open $kind.webp: alpha (image 2) as dwebp's" $kind.alpha.pgm ref_$kind.alpha.pgm exact
   fi
 done
@@ -152,7 +155,7 @@ for f in 1 2 3; do
 done
 img2webp -lossless -d 100 "${frames[@]}" -o anim.webp >>"$log" 2>&1
 for f in 1 2 3; do
-  filterhost convert anim.webp anim$f.ppm --index $f
+  convert anim.webp anim$f.ppm --index $f
   compare "open anim.webp --index $f: frame $f" anim$f.ppm frame$f.ppm exact
 done
 
@@ -164,7 +167,11 @@ for kind in rgb rgba; do
     out=save_${kind}_${setting%%=*}.webp
     option=()
     [ $setting != default ] && option=(--plugin-setting $setting)
-    filterhost convert $kind.png $out "${option[@]}"
+    convert $kind.png $out "${option[@]}"
+    if [ ! -s $out ]; then
+      report "save $kind.png as $out" 0 "not written (see $log)"
+      continue
+    fi
     if ! reference $out dec_${out%.webp} 2>>"$log"; then
       report "save $kind.png as $out" 0 "dwebp cannot decode it (see $log)"
       continue
