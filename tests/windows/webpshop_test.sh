@@ -6,8 +6,8 @@
 # is the reference:
 # - imports (lossless and lossy, with and without alpha) give dwebp's colour
 #   exactly, and its alpha plane exactly as image 2;
-# - each frame of a lossless animation (--index N) equals the frame the test
-#   wrote;
+# - each frame of a lossless animation (colour and alpha, --index N) equals
+#   the frame the test wrote;
 # - saves of an RGB and an RGB-with-alpha image at the default settings
 #   decode to the same size at 30 dB or better, and with 'wrtl' 100 exactly
 #   (colour where alpha is not 0, lossless WebP may drop colour under full
@@ -154,9 +154,13 @@ for f in 1 2 3; do
   frames+=(frame$f.png)
 done
 img2webp -lossless -d 100 "${frames[@]}" -o anim.webp >>"$log" 2>&1
+# Frames with alpha: image 2f-1 is frame f's colour, image 2f its alpha.
 for f in 1 2 3; do
-  convert anim.webp anim$f.ppm --index $f
-  compare "open anim.webp --index $f: frame $f" anim$f.ppm frame$f.ppm exact
+  convert anim.webp anim$f.ppm --index $((2 * f - 1))
+  compare "open anim.webp --index $((2 * f - 1)): frame $f" anim$f.ppm frame$f.ppm exact
+  convert anim.webp anim$f.alpha.pgm --index $((2 * f))
+  compare "open anim.webp --index $((2 * f)): frame $f's alpha" anim$f.alpha.pgm \
+    frame$f.alpha.pgm exact
 done
 
 # Saves at the default settings, and lossless.
