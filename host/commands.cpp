@@ -169,11 +169,12 @@ void describe_record(const Modules &modules, const Handler &h, const FilterRecor
     if (r.comment) appendf(text, "comment: %s\n", r.comment);
 }
 
-// Imports one image of the file; *linked_alpha tells whether it has a linked
-// transparency plane that import index 2 delivers.
+// Imports one image of the file; *alpha_index is the image that holds its
+// linked transparency plane (a PNG's colour image links image 2, a
+// plug-in's layer k image 2k), 0 when it has none.
 std::string import_index(const Modules &modules, const Handler &h,
                          const std::vector<uint8_t> &bytes, const Options &o, const std::string &in,
-                         int32_t index, host::Image *image, bool *linked_alpha) {
+                         int32_t index, host::Image *image, int32_t *alpha_index) {
     host::Session s(*h.module);
     prepare_session(s, o, modules, h);
     if (!hand_over_input(s, bytes, in)) return "cannot open " + in;
@@ -182,7 +183,10 @@ std::string import_index(const Modules &modules, const Handler &h,
     if (o.fit) s.record().requestFlags |= 0x40;
     bool ok = s.import_image();
     uint32_t code = s.record().errorCode;
-    *linked_alpha = s.record().imageCount >= 2 && s.record().linkedCount == 1;
+    const FilterRecord &r = s.record();
+    const bool linked =
+        r.imageCount >= 2 && r.planeKind == FE_PLANE_IMAGE && r.linkedCount == 1 && r.linkedPlanes;
+    *alpha_index = linked ? r.linkedPlanes[0] : 0;
     s.end_import();
     if (!ok) return in + ": import failed: " + host::error_message(code);
     *image = s.image();
@@ -197,10 +201,11 @@ std::string import_input(const Modules &modules, const std::vector<uint8_t> &byt
     std::string why;
     const Handler h = identify(modules, bytes, o, in, &why);
     if (!h.module) return in + ": no module recognises this file" + why;
-    bool linked = false;
+    int32_t linked = 0;
     std::string error = import_index(modules, h, bytes, o, in, o.index, image, &linked);
-    if (!error.empty() || !linked || o.index > 1) return error;
-    return import_index(modules, h, bytes, o, in, 2, alpha, &linked);
+    if (!error.empty() || linked <= 0) return error;
+    int32_t none = 0;
+    return import_index(modules, h, bytes, o, in, linked, alpha, &none);
 }
 
 bool host_writes(const std::string &ext) {
