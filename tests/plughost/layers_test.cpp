@@ -184,6 +184,7 @@ struct AlphaCase {
     int32_t index;
     int32_t count, kind, linked, bits;
     std::vector<uint8_t> row;  // the host row's first bytes
+    bool columns = false;      // one column per chunk (assembled by plughost)
 };
 
 class AlphaTest : public PlugTest, public ::testing::WithParamInterface<AlphaCase> {};
@@ -208,10 +209,12 @@ TEST_P(AlphaTest, TransparencyPlaneIsALinkedImage) {
         const int layer = selector == formatSelectorReadContinue ? 0 : r->layerData;
         for (int x = 0; x < 2; ++x)
             for (int p = 0; p < 4; ++p) pixels[4 * x + p] = uint8_t(40 * layer + 10 * p + x + 1);
-        r->theRect = {0, 0, 1, 2};
         r->loPlane = 0, r->hiPlane = 3, r->colBytes = 4, r->planeBytes = 1, r->rowBytes = 8;
-        r->data = pixels;
-        r->advanceState();
+        for (int16_t left = 0; left < 2; left = c.columns ? left + 1 : 2) {
+            r->theRect = {0, left, 1, static_cast<int16_t>(c.columns ? left + 1 : 2)};
+            r->data = pixels + 4 * left;
+            r->advanceState();
+        }
         r->data = nullptr;
     };
     record().imageIndex = c.index;
@@ -235,6 +238,7 @@ INSTANTIATE_TEST_SUITE_P(
     Transparency, AlphaTest,
     ::testing::Values(AlphaCase{"colour", 3, 0, 1, 2, kImage, 2, 24, {1, 11, 21, 2, 12, 22}},
                       AlphaCase{"alpha", 3, 0, 2, 2, kAlpha, 1, 8, {31, 32}},
+                      AlphaCase{"alpha_in_columns", 3, 0, 2, 2, kAlpha, 1, 8, {31, 32}, true},
                       AlphaCase{"second_layer_colour", 3, 2, 3, 4, kImage, 4, 24, {41, 51, 61, 42}},
                       AlphaCase{"second_layer_alpha", 3, 2, 4, 4, kAlpha, 3, 8, {71, 72}},
                       // No plane named, or a colour plane: the extra plane is dropped.
