@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <filesystem>
 
 #include "host/settings_file.h"
 
@@ -230,12 +231,21 @@ Handler writer_for(const Modules &modules, const Options &o, const std::string &
     return {};
 }
 
+// The settings file of one save when the user names none: beside the
+// output, by its full path, since Windows looks for a settings file named
+// without one in its own directory, not in the current one.
+std::string run_settings_file(const std::string &out) {
+    std::error_code error;
+    const std::filesystem::path path = std::filesystem::absolute(out + ".options.ini", error);
+    return error ? out + ".options.ini" : path.string();
+}
+
 // The option travels as the module keeps it: in the settings file that
 // FE_OPTIONS reads before its dialog (none shows without a window system,
 // which confirms the stored value) and writes back after. The user's file
 // keeps its other sections.
 std::string store_interlace(host::Session &s, const Options &o, const std::string &out) {
-    std::string ini = o.ini.empty() ? out + ".options.ini" : o.ini;
+    std::string ini = o.ini.empty() ? run_settings_file(out) : o.ini;
     if (!set_section(ini, "PNG Filter", {"Interlace=1"})) return "cannot write " + ini;
     s.record().iniPath = const_cast<char *>(ini.c_str());
     bool ok = s.call(FE_OPTIONS) != 0;
@@ -252,7 +262,7 @@ class RunSettings {
     std::string write(host::Session &s, const Options &o, const std::string &out) {
         if (o.plugin_settings.empty()) return "";
         own_ = o.ini.empty();
-        std::string path = own_ ? out + ".options.ini" : o.ini;
+        std::string path = own_ ? run_settings_file(out) : o.ini;
         if (!set_section(path, kPluginRunSection, o.plugin_settings)) return "cannot write " + path;
         path_ = path;
         s.record().iniPath = const_cast<char *>(path_.c_str());

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -204,6 +205,11 @@ int main(int argc, char **argv) {
         return fail(std::string(e.what()) + " (see --help)", 2);
     }
     if (o.modules_dir.empty()) o.modules_dir = host::default_module_dir();
+    // The modules open the settings file by the name they are given, and
+    // Windows takes a name without a full path to be in its own directory.
+    std::error_code path_error;
+    const std::filesystem::path ini = std::filesystem::absolute(o.ini, path_error);
+    if (!o.ini.empty() && !path_error) o.ini = ini.string();
     filterhost::Modules modules = filterhost::load_modules(o.modules_dir);
     // A plug-in named with --plugin is the only one; otherwise the folder's.
     if (o.plugin.empty()) {
