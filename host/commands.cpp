@@ -336,7 +336,8 @@ std::string load_plugins(Modules *modules, const std::string &dir, bool named) {
     std::string error;
     modules->entries = host::EntryPointFile::create(modules->plugins, &error);
     if (!modules->entries) modules->plugins.clear();
-    return error;
+    // Without the default folder's plug-ins the modules still serve.
+    return named ? error : "";
 }
 
 std::string list_formats(const Modules &modules) {

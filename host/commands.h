@@ -43,8 +43,9 @@ struct Modules {
 };
 Modules load_modules(const std::string &dir);
 // Finds the plug-ins of `dir` (see find_plugins) and writes their entry
-// points where plughost looks them up. A folder that cannot be listed is an
-// error only when `named` (the user gave it); the default folder may be absent.
+// points where plughost looks them up. A folder that cannot be listed, or
+// entry points that cannot be written, are an error only when `named` (the
+// user gave the folder); the default folder may be absent.
 std::string load_plugins(Modules *modules, const std::string &dir, bool named);
 
 // Prints one line per module (name, format, extensions, capabilities) and
