@@ -47,12 +47,15 @@ uint32_t parse(FilterRecord *record, DibInfo *info, uint8_t **palette) {
 }  // namespace
 
 bool parse_and_describe(FilterRecord *record, DibInfo *info) {
-    flt::release_block(&record->palette);
-    record->paletteCount = 0;
     uint8_t *palette = nullptr;
     uint32_t e = parse(record, info, &palette);
     record->errorCode = e;
-    if (e) return false;
+    if (e) {
+        // Our palette of an earlier identify describes another bitmap; a
+        // palette the host put in the record is left to it.
+        if (flt::release_block(&record->palette)) record->paletteCount = 0;
+        return false;
+    }
     // Import fills the description too, so that it does not depend on the
     // width and height an earlier identify left in the record.
     record->width = info->width;

@@ -1,8 +1,8 @@
 // Blocks that a module hangs in a FilterRecord (palette, names, state) stay
-// the module's. When identify replaces such a pointer, the old block is freed
-// only if this module handed it out: a host that reuses a record across
-// modules, or leaves its own export palette in it, never has a foreign block
-// released by us.
+// the module's. A block is freed only if this module handed it out: a host
+// that reuses a record across modules, or leaves its own palette, comment or
+// name in it, never has a foreign block released by us, nor its pointer
+// cleared by an end or failure path.
 #pragma once
 
 namespace flt {
@@ -13,26 +13,29 @@ void hand_over(void *block);
 // returns whether it did. nullptr and foreign blocks are left alone.
 bool take_back(void *block);
 
-// Replaces *slot with `fresh`, taking the old block back.
 template <typename T>
-void replace_block(T **slot, T *fresh) {
+struct NoDeduce {
+    using type = T;
+};
+
+// Replaces *slot with `fresh` (nullptr: the field holds nothing), taking the
+// old block back. Identify uses it for every field it describes, so that
+// nothing of an earlier description, ours or not, stays in the record.
+template <typename T>
+void replace_block(T **slot, typename NoDeduce<T>::type *fresh) {
     take_back(const_cast<void *>(static_cast<const void *>(*slot)));
     *slot = fresh;
     hand_over(const_cast<void *>(static_cast<const void *>(fresh)));
 }
 
-// Takes *slot back and clears it.
+// The release of the end operations and failure paths: frees *slot and clears
+// it when the block is this module's; a block the host put in the record
+// stays where it is. Returns whether it released anything.
 template <typename T>
-void release_block(T **slot) {
-    take_back(const_cast<void *>(static_cast<const void *>(*slot)));
+bool release_block(T **slot) {
+    if (!take_back(const_cast<void *>(static_cast<const void *>(*slot)))) return false;
     *slot = nullptr;
-}
-
-// Takes *slot back and clears it only when the block is this module's: a
-// palette or comment the host put in the record stays where it is.
-template <typename T>
-void release_own_block(T **slot) {
-    if (take_back(const_cast<void *>(static_cast<const void *>(*slot)))) *slot = nullptr;
+    return true;
 }
 
 }  // namespace flt

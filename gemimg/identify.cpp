@@ -28,7 +28,7 @@ void describe(FilterRecord *record, const ImgFile &file) {
 bool build_palette(FilterRecord *record, const ImgFile &file) {
     const int32_t count = file.layout.paletteCount;
     if (count == 0) {
-        flt::release_block(&record->palette);
+        flt::replace_block(&record->palette, nullptr);
         return true;
     }
     auto *palette = flt::heap_new_array<uint8_t>(static_cast<size_t>(count) * 3);

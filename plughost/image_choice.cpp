@@ -41,7 +41,7 @@ uint32_t PublishImageSet(FilterRecord *record, const ImageChoice &choice) {
     record->planeKind = choice.alpha ? FE_PLANE_TRANSPARENCY : FE_PLANE_IMAGE;
     record->linkedCount = 0;
     if (choice.alphaPlane < 0) {
-        flt::release_own_block(&record->linkedPlanes);
+        flt::replace_block(&record->linkedPlanes, nullptr);
         return 0;
     }
     auto *linked = static_cast<int32_t *>(flt::heap_alloc(sizeof(int32_t)));

@@ -253,7 +253,7 @@ int32_t EndImport(FilterRecord *record) {
     if (context_of(record)) ReleaseContext(record);
     flt::release_block(&record->palette);
     flt::release_block(&record->compressionName);
-    flt::release_own_block(&record->linkedPlanes);
+    flt::release_block(&record->linkedPlanes);
     return 1;
 }
 

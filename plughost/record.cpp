@@ -98,17 +98,19 @@ void ScreenResolution(int32_t *x, int32_t *y) {
 
 // `mode` is the plug-in's mode with 16-bit modes taken as their 8-bit ones.
 uint32_t PublishPalette(FilterRecord *record, const FormatRecord *format, int16_t mode) {
-    flt::release_block(&record->palette);
     int count = 0;
     if (mode == plugInModeBitmap) count = 2;
     if (mode == plugInModeGrayScale || mode == plugInModeIndexedColor) count = 256;
-    if (mode == plugInModeLabColor) record->colorSpace = kColorSpaceLab;
-    // "No palette" says so in the count too: a count left from an earlier
-    // image next to a null palette would invite the host to read it.
-    record->paletteCount = count;
-    if (count == 0) return 0;
-    auto *palette = static_cast<uint8_t *>(flt::heap_alloc(static_cast<size_t>(count) * 3));
-    if (!palette) return FERR_NO_MEMORY;
+    // Only Lab is marked; 0, as on a fresh record, for every other mode, so
+    // that the mark of an earlier Lab image does not outlive it.
+    record->colorSpace = mode == plugInModeLabColor ? kColorSpaceLab : 0;
+    // "No palette" says so in the pointer and the count: a palette or count
+    // left from an earlier image would be taken for this one's.
+    uint8_t *palette = nullptr;
+    if (count > 0) {
+        palette = static_cast<uint8_t *>(flt::heap_alloc(static_cast<size_t>(count) * 3));
+        if (!palette) return FERR_NO_MEMORY;
+    }
     for (int i = 0; i < count; ++i) {
         uint8_t *e = palette + 3 * i;
         if (mode == plugInModeIndexedColor) {
@@ -121,6 +123,7 @@ uint32_t PublishPalette(FilterRecord *record, const FormatRecord *format, int16_
         }
     }
     flt::replace_block(&record->palette, palette);
+    record->paletteCount = count;
     return 0;
 }
 
@@ -205,7 +208,6 @@ uint32_t PublishImageHeader(FilterRecord *record, const FormatRecord *format,
     record->compressionIndex = 0;
     record->width = width;
     record->height = height;
-    flt::release_block(&record->compressionName);
     auto *name = static_cast<char *>(flt::heap_alloc(sizeof kCompressionName));
     if (!name) return FERR_NO_MEMORY;
     std::memcpy(name, kCompressionName, sizeof kCompressionName);

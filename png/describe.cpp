@@ -36,21 +36,26 @@ int32_t per_kilometre(uint32_t per_metre) {
 }
 
 // The unit byte is not looked at: unit 0 is taken as metres too. A pHYs too
-// short to hold both values is ignored rather than read past its end.
+// short to hold both values is ignored rather than read past its end; without
+// one the resolution is 0 (not stated), as on a fresh record, rather than the
+// one an earlier identify left.
 void take_resolution(FilterRecord *record, const ChunkTable &table) {
     const ChunkDescriptor &phys = table.chunk[kpHYs];
+    record->xResolution = record->yResolution = 0;
     if (!phys.present || phys.length < 8) return;
     record->xResolution = per_kilometre(flt::load_u32be(phys.data));
     record->yResolution = per_kilometre(flt::load_u32be(phys.data + 4));
 }
 
+// An image without a palette says so: a palette of an earlier identify on the
+// same record would be taken for this file's.
 uint32_t make_palette(FilterRecord *record, const ImportState &state) {
     const Layout &l = state.layout;
+    flt::replace_block(&record->palette, nullptr);
+    record->paletteCount = 0;
     if (l.palette == PaletteSource::kNone) return 0;
     const ChunkDescriptor &plte = state.table->chunk[kPLTE];
     if (l.palette == PaletteSource::kPlte && !plte.present) return FERR_UNSUPPORTED;
-    flt::release_own_block(&record->palette);
-    record->paletteCount = 0;
     const int32_t n = l.paletteCount;
     auto *palette = static_cast<uint8_t *>(flt::heap_alloc_zero(3 * static_cast<size_t>(n)));
     if (!palette) return FERR_NO_MEMORY;
@@ -75,14 +80,14 @@ uint32_t set_planes(FilterRecord *record, const Layout &l) {
         record->imageCount = 1;
         record->planeKind = FE_PLANE_IMAGE;
         record->linkedCount = 0;
-        flt::release_own_block(&record->linkedPlanes);
+        flt::replace_block(&record->linkedPlanes, nullptr);
         return 0;
     }
     record->imageCount = 2;
     record->linkedCount = 1;
     auto *linked = static_cast<int32_t *>(flt::heap_alloc(2 * sizeof(int32_t)));
     if (!linked) {
-        flt::release_own_block(&record->palette);
+        flt::release_block(&record->palette);
         return FERR_NO_MEMORY;
     }
     // Each entry names the other plane of the pair.
@@ -92,10 +97,14 @@ uint32_t set_planes(FilterRecord *record, const Layout &l) {
     return 0;
 }
 
+// A file without a comment leaves none in the record.
 uint32_t set_comment(FilterRecord *record, const ChunkTable &table) {
     const uint8_t *text = nullptr;
     size_t size = 0;
-    if (!find_comment(table, &text, &size)) return 0;
+    if (!find_comment(table, &text, &size)) {
+        flt::replace_block(&record->comment, nullptr);
+        return 0;
+    }
     auto *copy = static_cast<char *>(flt::heap_alloc(size + 1));
     if (!copy) return FERR_NO_MEMORY;
     std::memcpy(copy, text, size);
@@ -140,10 +149,10 @@ void release_import_state(FilterRecord *record) {
     release_import_parse(record);
     // Everything the description hung in the record goes too: a host that
     // drops the record after the import would otherwise leak these blocks.
-    flt::release_own_block(&record->palette);
-    flt::release_own_block(&record->compressionName);
-    flt::release_own_block(&record->comment);
-    flt::release_own_block(&record->linkedPlanes);
+    flt::release_block(&record->palette);
+    flt::release_block(&record->compressionName);
+    flt::release_block(&record->comment);
+    flt::release_block(&record->linkedPlanes);
 }
 
 uint32_t identify_file(FilterRecord *record) {

@@ -141,14 +141,15 @@ TEST(PngDescription, ResolutionAndComment) {
     EXPECT_STREQ(s->record().comment, "hello");
 
     // zTXt is never decompressed; "Comments" is not "Comment"; a short pHYs
-    // is ignored rather than read past its end.
+    // is ignored rather than read past its end, and the resolution is then
+    // not stated (0) rather than what the record held before.
     auto z = session_for(
         file_from(ihdr(1, 1, 8, 0), {0, 0},
                   {text("Comment", "x", "zTXt"), text("Comments", "no"), {"pHYs", {0, 0, 1, 0}}}));
     z->record().xResolution = 77;
     ASSERT_TRUE(z->identify());
     EXPECT_EQ(z->record().comment, nullptr);
-    EXPECT_EQ(z->record().xResolution, 77);
+    EXPECT_EQ(z->record().xResolution, 0);
 
     // Pixels per metre beyond what pixels per kilometre can hold stay at the top.
     auto h = session_for(
@@ -156,6 +157,46 @@ TEST(PngDescription, ResolutionAndComment) {
     ASSERT_TRUE(h->identify());
     EXPECT_EQ(h->record().xResolution, INT32_MAX);
     EXPECT_EQ(h->record().yResolution, 1000);
+}
+
+// Identify again on the same state, for the other plane: the colour plane of
+// an RGB image with alpha has no palette, although the alpha plane before it
+// had its grey ramp. A record left with blocks that are not the module's (a
+// host's or another module's) gets the file's description too.
+TEST(PngDescription, NothingOfAnEarlierDescriptionSurvives) {
+    const long live = flt::heap_live_blocks();
+    auto s = session_for(file_from(ihdr(1, 1, 8, 6), {0, 1, 2, 3, 4}));
+    FilterRecord &r = s->record();
+    r.imageIndex = 2;
+    ASSERT_TRUE(s->identify());
+    ASSERT_EQ(r.paletteCount, 256);
+    r.imageIndex = 1;
+    ASSERT_TRUE(s->identify());
+    EXPECT_EQ(r.bitsPerPixel, 24);
+    EXPECT_EQ(r.paletteCount, 0);
+    EXPECT_EQ(r.palette, nullptr);
+    EXPECT_TRUE(s->end_import());
+
+    uint8_t foreign_palette[6] = {};
+    char foreign_comment[] = "not this file's";
+    int32_t foreign_planes[2] = {2, 2};
+    for (int type : {0, 2}) {  // grey: its own grey ramp; RGB: no palette
+        s->set_file(file_from(ihdr(1, 1, 8, type), {0, 1, 2, 3}));
+        r.palette = foreign_palette;
+        r.paletteCount = 2;
+        r.comment = foreign_comment;
+        r.linkedPlanes = foreign_planes;
+        r.xResolution = r.yResolution = 7000;
+        ASSERT_TRUE(s->identify()) << type;
+        EXPECT_EQ(r.paletteCount, type == 0 ? 256 : 0) << type;
+        EXPECT_EQ(r.palette == nullptr, type == 2) << type;
+        EXPECT_NE(r.palette, foreign_palette) << type;
+        EXPECT_EQ(r.comment, nullptr) << type;
+        EXPECT_EQ(r.linkedPlanes, nullptr) << type;
+        EXPECT_EQ(r.xResolution, 0) << type;
+        EXPECT_TRUE(s->end_import());
+    }
+    EXPECT_EQ(flt::heap_live_blocks(), live);
 }
 
 TEST(PngDescription, RefusalCodes) {
