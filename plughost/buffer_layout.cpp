@@ -10,7 +10,9 @@ namespace plug {
 namespace {
 
 constexpr int kMaxPlanes = 16;
-constexpr uint32_t kFullSixteen = 32768;  // 16-bit samples run from 0 to 32768
+// 16-bit samples run from 0 to 32768 unless the plug-in states its own
+// maximum (SixteenBitFull).
+constexpr uint32_t kFullSixteen = 32768;
 
 struct ModeInfo {
     int16_t mode;
@@ -107,24 +109,35 @@ bool StepsSeparate(Step *steps, int n, int64_t sampleBytes) {
     return true;
 }
 
-uint8_t EightFromSixteen(uint32_t v) {
-    return v >= kFullSixteen ? 255
-                             : static_cast<uint8_t>((v * 255 + kFullSixteen / 2) / kFullSixteen);
+// The value of a full 16-bit sample. A plug-in may state the largest value
+// its samples reach in maxValue; 0 (older plug-ins never set it, and the
+// record starts zeroed) or a value no 16-bit sample can hold means the
+// interface's full scale. The same scale serves both directions: rows
+// handed to a plug-in on export go out on the scale it stated, else 32768.
+uint32_t SixteenBitFull(const FormatRecord *format) {
+    const int32_t stated = format->maxValue;
+    return stated > 0 && stated <= UINT16_MAX ? static_cast<uint32_t>(stated) : kFullSixteen;
 }
 
-uint8_t ReadSample(const uint8_t *at, int32_t sampleBytes) {
+// Rounded to the nearest 8-bit value; a sample above the full value is
+// white, never wrapped.
+uint8_t EightFromSixteen(uint32_t v, uint32_t full) {
+    return v >= full ? 255 : static_cast<uint8_t>((v * 255 + full / 2) / full);
+}
+
+uint8_t ReadSample(const uint8_t *at, int32_t sampleBytes, uint32_t full) {
     if (sampleBytes == 1) return *at;
     uint16_t v;
     std::memcpy(&v, at, sizeof v);
-    return EightFromSixteen(v);
+    return EightFromSixteen(v, full);
 }
 
-void WriteSample(uint8_t *at, int32_t sampleBytes, uint8_t v) {
+void WriteSample(uint8_t *at, int32_t sampleBytes, uint8_t v, uint32_t full) {
     if (sampleBytes == 1) {
         *at = v;
         return;
     }
-    auto wide = static_cast<uint16_t>((v * kFullSixteen + 127) / 255);
+    auto wide = static_cast<uint16_t>((v * full + 127) / 255);
     std::memcpy(at, &wide, sizeof wide);
 }
 
@@ -175,6 +188,7 @@ uint32_t ReadLayout(const FormatRecord *format, const PixelFormat &pixels, int32
     l.colBytes = format->colBytes, l.rowBytes = format->rowBytes;
     l.planeBytes = format->planeBytes;
     l.sampleBytes = pixels.depth / 8;
+    l.sampleFull = SixteenBitFull(format);
     // Plug-ins written for rows of interleaved pixels leave the plane range
     // and the column and plane steps at 0, which describe no usable buffer:
     // they mean every plane of each pixel side by side.
@@ -228,7 +242,7 @@ void SamplesToHost(const BufferLayout &layout, const PixelFormat &pixels, int32_
         const uint8_t *src = SampleAt(layout, layout.left, y, p);
         uint8_t *dst = hostRow + layout.left * pixelBytes + layout.hostByte[p];
         for (int32_t i = 0; i < layout.columns(); ++i, src += layout.colBytes, dst += pixelBytes)
-            *dst = ReadSample(src, layout.sampleBytes);
+            *dst = ReadSample(src, layout.sampleBytes, layout.sampleFull);
     }
 }
 
@@ -250,7 +264,7 @@ void HostToSamples(const uint8_t *hostRow, int32_t hostBits, bool invertBits,
             uint8_t v = at < 0            ? 255
                         : pixelBytes == 0 ? Nibble(hostRow, i)
                                           : hostRow[i * pixelBytes + at];
-            WriteSample(dst, layout.sampleBytes, v);
+            WriteSample(dst, layout.sampleBytes, v, layout.sampleFull);
         }
     }
 }

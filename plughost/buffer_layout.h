@@ -42,6 +42,7 @@ struct BufferLayout {
     int32_t loPlane, hiPlane;
     int64_t colBytes, rowBytes, planeBytes;
     int32_t sampleBytes;  // 0 for depth 1
+    uint32_t sampleFull;  // value of a full 16-bit sample: the plug-in's maxValue, else 32768
     // Byte of the host's pixel that plug-in plane p fills; -1 for planes the
     // host's pixel has no place for (alpha and other extra planes).
     int8_t hostByte[16];

@@ -1,6 +1,7 @@
 // Pixels in every buffer style a plug-in may use: whole rows, one plane at a
 // time, padded pixels, planar buffers, column tiles, chunks left in `data`,
 // 16-bit samples, extra planes, each mode; both directions.
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <tuple>
@@ -172,6 +173,36 @@ INSTANTIATE_TEST_SUITE_P(
         Style{"bitmap", plugInModeBitmap, 1, 1, 0, 2, false, 1, false, kMixed},
         Style{"bitmap_tiles", plugInModeBitmap, 1, 1, 3, 5, false, 0, false, kAdvance}),
     [](const auto &info) { return std::string(info.param.name); });
+
+// The same grey row from plug-ins that state different maxima for their
+// 16-bit samples (0: none stated, the interface's 32768): the host gets the
+// same 8-bit row, and a sample above the maximum is white, not wrapped.
+TEST_F(PlugTest, SixteenBitSamplesFollowTheStatedMaximum) {
+    const std::vector<uint8_t> want = {0, 1, 127, 128, 254, 255, 255};
+    const int w = static_cast<int>(want.size());
+    for (int32_t max : {0, 32768, 65535, 1000}) {
+        const uint32_t full = max ? static_cast<uint32_t>(max) : 32768;
+        Piece c{{0, 0, 1, int16_t(w)}, 0, 0, 2, 2 * w, 2, std::vector<uint8_t>(2 * w)};
+        for (int x = 0; x < w; ++x) {
+            uint32_t v = x + 1 < w ? (want[x] * full + 127) / 255 : std::min(full * 3, 65535u);
+            auto wide = static_cast<uint16_t>(v);
+            std::memcpy(&c.bytes[2 * x], &wide, 2);
+        }
+        script.reset();
+        script.action = [&c, max](int16_t selector, FormatRecord *r, intptr_t *) {
+            if (selector == formatSelectorReadStart) r->maxValue = max;
+            if (selector != formatSelectorReadContinue) return;
+            c.describe(r);
+            EXPECT_EQ(r->advanceState(), 0);
+            r->data = nullptr;
+        };
+        describe(10, int16_t(w), 1, 16, 1);
+        ASSERT_TRUE(session->import_image()) << max << ": " << record().errorCode;
+        const host::Image &image = session->image();
+        EXPECT_EQ(std::vector<uint8_t>(image.row(0), image.row(0) + w), want) << max;
+        session->end_import();
+    }
+}
 
 struct WriteStyle {
     const char *name;
