@@ -104,7 +104,8 @@ size_t Image::row_bytes() const {
 }
 
 // The record lives in a larger zeroed block so that a module writing past
-// the 324 bytes of the contract cannot corrupt the host's own fields.
+// the contract's record (324 bytes on 32-bit x86, 416 on x86-64) cannot corrupt
+// the host's own fields.
 Session::Session(const Module &module)
     : module_(module), storage_(new uint8_t[sizeof(FilterRecord) + 256]()) {
     record_ = reinterpret_cast<FilterRecord *>(storage_.get());

@@ -10,9 +10,11 @@
 #
 #   tests/windows/options_dialog_test.sh [BUILD_DIR] [--screenshot FILE.png]
 #
-# BUILD_DIR is the cross build (default build-win) with options_dialog_host
-# built. Without DISPLAY the script runs itself under xvfb-run. It uses the
-# Wine prefix BUILD_DIR/_wine and restarts its Wine server on this display.
+# BUILD_DIR is a cross build (default build-win; build-win64 for the 64-bit
+# DLLs) with options_dialog_host built. Without DISPLAY the script runs
+# itself under xvfb-run. It uses the Wine of that build's architecture and
+# its prefix BUILD_DIR/_wine (scripts/wine-env.sh), and restarts its Wine
+# server on this display.
 # Every wait is bounded, so a dialog that never shows fails the case instead
 # of hanging.
 set -euo pipefail
@@ -29,23 +31,23 @@ while [ $# -gt 0 ]; do
   esac
 done
 host_exe=$build/bin/options_dialog_host.exe
-export WINEPREFIX=$PWD/$build/_wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+. scripts/wine-env.sh "$build"
 work=$(mktemp -d)
 cleanup() {
-  wineserver -k 2>/dev/null || true
+  "$WINESERVER" -k 2>/dev/null || true
   rm -rf "$work"
 }
 trap cleanup EXIT
 
 # A Wine server started without this display would keep its desktop off it.
-wineserver -k 2>/dev/null || true
-wineserver -p </dev/null >/dev/null 2>&1 || true
-wineboot -i </dev/null >/dev/null 2>&1
+"$WINESERVER" -k 2>/dev/null || true
+"$WINESERVER" -p </dev/null >/dev/null 2>&1 || true
+"$WINE" wineboot.exe -i </dev/null >/dev/null 2>&1
 # Xvfb has no window manager: Wine draws the caption itself and keeps its
 # windows unmanaged (a managed window waits two seconds for a window manager
 # to confirm that it was hidden).
 for setting in Decorated Managed; do
-  wine reg add 'HKCU\Software\Wine\X11 Driver' /v $setting /d N /f >/dev/null 2>&1
+  "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v $setting /d N /f >/dev/null 2>&1
 done
 
 # The dialog's X window, once mapped; empty when the host process PID ended
@@ -82,7 +84,7 @@ run_case() {
     null) arg=- ;;
     *) IFS='|' read -ra lines <<<"$initial"; crlf "${lines[@]}" >"$ini" ;;
   esac
-  timeout 40 wine "$host_exe" "$arg" >"$out" 2>&1 &
+  timeout 40 "$WINE" "$host_exe" "$arg" >"$out" 2>&1 &
   local pid=$! w problem=""
   w=$(find_dialog "$pid")
   if [ -z "$w" ]; then
@@ -176,5 +178,5 @@ if grep -qs 'PNG Filter' "$WINEPREFIX/drive_c/windows/win.ini"; then
 else
   passed=$((passed + 1))
 fi
-echo "options dialog under Wine: $passed passed, $failed failed"
+echo "options dialog under $FILTERS_WIN_ARCH Wine: $passed passed, $failed failed"
 [ $failed -eq 0 ]
