@@ -247,7 +247,8 @@ void SamplesToHost(const BufferLayout &layout, const PixelFormat &pixels, int32_
 }
 
 void HostToSamples(const uint8_t *hostRow, int32_t hostBits, bool invertBits,
-                   const BufferLayout &layout, const PixelFormat &pixels, int32_t y) {
+                   const BufferLayout &layout, const PixelFormat &pixels, int32_t y,
+                   const uint8_t *alphaRow) {
     if (pixels.depth == 1) {
         uint8_t *dst = RowStart(layout, y);
         const int32_t bytes = (layout.columns() + 7) / 8;
@@ -257,13 +258,14 @@ void HostToSamples(const uint8_t *hostRow, int32_t hostBits, bool invertBits,
     }
     const int32_t pixelBytes = hostBits >= 8 ? hostBits / 8 : 0;
     for (int32_t p = layout.loPlane; p <= layout.hiPlane; ++p) {
-        // A plane the host has nothing for (alpha) goes out opaque.
         const int8_t at = layout.hostByte[p];
+        const uint8_t *alpha = p == pixels.colorPlanes ? alphaRow : nullptr;
         uint8_t *dst = SampleAt(layout, layout.left, y, p);
         for (int32_t i = 0; i < layout.columns(); ++i, dst += layout.colBytes) {
-            uint8_t v = at < 0            ? 255
-                        : pixelBytes == 0 ? Nibble(hostRow, i)
-                                          : hostRow[i * pixelBytes + at];
+            uint8_t v = at >= 0
+                            ? (pixelBytes == 0 ? Nibble(hostRow, i) : hostRow[i * pixelBytes + at])
+                        : alpha ? alpha[i]
+                                : 255;
             WriteSample(dst, layout.sampleBytes, v, layout.sampleFull);
         }
     }

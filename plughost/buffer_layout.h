@@ -73,8 +73,11 @@ void SamplesToHost(const BufferLayout &layout, const PixelFormat &pixels, int32_
 // Host to plug-in: fills the samples of image row y from `hostRow`, a row of
 // `hostBits` per pixel whose first pixel is column `left` (as getRowsProc
 // gives it). 4-bit rows become 8-bit indexes; `invertBits` turns a 1-bit
-// row whose palette runs white to black into 0 = black.
+// row whose palette runs white to black into 0 = black. The first plane
+// past the colour ones takes `alphaRow` (the host's alpha plane, one byte a
+// pixel from `left` on) when given; planes with nothing to take go out opaque.
 void HostToSamples(const uint8_t *hostRow, int32_t hostBits, bool invertBits,
-                   const BufferLayout &layout, const PixelFormat &pixels, int32_t y);
+                   const BufferLayout &layout, const PixelFormat &pixels, int32_t y,
+                   const uint8_t *alphaRow = nullptr);
 
 }  // namespace plug

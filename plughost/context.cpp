@@ -6,6 +6,7 @@
 #include "common/heap.h"
 #include "common/platform.h"
 #include "common/platform_plugin.h"
+#include "document_info.h"
 #include "plugin_settings.h"
 #include "record.h"
 #include "services.h"
@@ -91,9 +92,20 @@ uint32_t OpenReadContext(FilterRecord *record) {
 uint32_t OpenWriteContext(FilterRecord *record) {
     uint32_t code = OpenContext(record, kWriteMode);
     if (code != 0) return code;
-    PluginBinding *binding = context_of(record)->binding;
+    PluginContext *context = context_of(record);
+    PluginBinding *binding = context->binding;
     code = DescribeHostImage(record, binding->record);
     if (code == 0) code = PlaySettings(record, binding);
+    CaptureHostImage(record, &context->image);
+    // documentInfo is never null in a write context: plug-ins read it
+    // without looking.
+    if (code == 0) {
+        context->document = NewDocumentBlock();
+        if (context->document)
+            DescribeDocument(context->document, context->image, binding->record);
+        else
+            code = FERR_NO_MEMORY;
+    }
     if (code != 0) ReleaseContext(record);
     return code;
 }
@@ -106,6 +118,8 @@ void ReleaseContext(FilterRecord *record) {
             FreeFormatRecord(binding);
             flt::heap_free(binding);
         }
+        ReleaseHostImage(&context->image);
+        FreeDocumentBlock(context->document);
         flt::heap_free(context);
     }
     record->filterState = nullptr;

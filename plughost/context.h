@@ -6,9 +6,12 @@
 
 #include "common/filter.h"
 #include "format_record.h"
+#include "host_image_ports.h"
 #include "image_choice.h"
 
 namespace plug {
+
+struct DocumentBlock;
 
 constexpr int kPathSize = 260;
 constexpr char kIniName[] = "PLGENTRY.INI";
@@ -21,6 +24,7 @@ struct RecordTables {
     BufferProcs buffer;
     HandleProcs handle;
     ResourceProcs resource;
+    ChannelPortProcs channelPorts;
     SPBasicSuite basic;
     PlatformData platform;
     PIDescriptorParameters descriptorParameters;
@@ -58,6 +62,10 @@ struct PluginContext {
     uint32_t layerCount;
     bool layerFailed;
     ImageChoice choice;
+    // Write contexts: the host's image the save reads, and the documentInfo
+    // block that shows it to plug-ins (from the opening to the release).
+    HostImage image;
+    DocumentBlock *document;
 };
 
 inline PluginContext *context_of(const FilterRecord *record) {
@@ -70,7 +78,8 @@ inline PluginContext *context_of(const FilterRecord *record) {
 void ReadEntryPointName(FilterRecord *record, char *name);
 
 // Opens a context in filterState: read mode releases the host's view of the
-// file first; write mode ends with DescribeHostImage. Returns 0, or the
+// file first; write mode ends with DescribeHostImage, the image captured
+// and the documentInfo block. Returns 0, or the
 // FERR_* code after releasing everything (filterState null).
 uint32_t OpenReadContext(FilterRecord *record);
 uint32_t OpenWriteContext(FilterRecord *record);

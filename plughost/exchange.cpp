@@ -7,6 +7,7 @@
 #include "buffer_layout.h"
 #include "common/checked.h"
 #include "common/heap.h"
+#include "context.h"
 #include "services.h"
 
 namespace plug {
@@ -28,14 +29,6 @@ bool HostRowsFit(const PixelFormat &pixels, int32_t hostBits) {
     return pixels.hostBits == hostBits || (hostBits == 4 && pixels.hostBits == 8);
 }
 
-// Bitmap samples are 0 for black: a 1-bit host image whose palette puts the
-// brighter colour first has its bits turned over.
-bool InvertsBits(const FilterRecord *record) {
-    if (record->bitsPerPixel != 1 || !record->palette || record->paletteCount < 2) return false;
-    const uint8_t *p = record->palette;
-    return p[0] + p[1] + p[2] > p[3] + p[4] + p[5];
-}
-
 }  // namespace
 
 int16_t TakeDescribedChunk(RowAssembly &rows, const FormatRecord *format,
@@ -53,24 +46,32 @@ int16_t TakeDescribedChunk(RowAssembly &rows, const FormatRecord *format,
     return code == 0 ? 0 : Decline(code);
 }
 
+// The rows come from the image the write context captured (the colour
+// rows kept from the first of two FE_EXPORT calls, or getRowsProc's), with
+// the alpha plane when the host gave one.
 int16_t FillDescribedChunk(const FormatRecord *format, FilterRecord *record) {
+    const PluginContext *context = context_of(record);
+    if (!context || context->mode != kWriteMode) return Decline(FERR_PLUGIN);
+    const HostImage &image = context->image;
     PixelFormat pixels;
     BufferLayout chunk;
-    if (PixelFormatOf(format, &pixels) != 0 || !HostRowsFit(pixels, record->bitsPerPixel) ||
-        ReadLayout(format, pixels, record->width, record->height, &chunk) != 0)
+    if (PixelFormatOf(format, &pixels) != 0 || !HostRowsFit(pixels, image.bitsPerPixel) ||
+        ReadLayout(format, pixels, image.width, image.height, &chunk) != 0)
         return Decline(FERR_PLUGIN);
     // Rows without columns hold no bytes: the host is not asked for them.
     if (chunk.empty()) return 0;
     if (!record->getRowsProc) return Decline(FERR_TRANSFER);
     // One spare byte: a 4-bit row's last nibble is read as a whole byte.
-    flt::HeapBlock row(static_cast<size_t>(flt::row_bytes(chunk.columns(), record->bitsPerPixel)) +
+    flt::HeapBlock row(static_cast<size_t>(flt::row_bytes(chunk.columns(), image.bitsPerPixel)) +
                        1);
-    if (!row) return Decline(FERR_NO_MEMORY);
-    const bool invert = InvertsBits(record);
+    flt::HeapBlock alpha;
+    if (image.alpha) alpha = flt::HeapBlock(static_cast<size_t>(chunk.columns()));
+    if (!row || (image.alpha && !alpha)) return Decline(FERR_NO_MEMORY);
     for (int32_t y = chunk.top; y < chunk.bottom; ++y) {
-        record->getRowsProc(row.get(), chunk.left, record->height - 1 - y, chunk.columns(), 1,
-                            record);
-        HostToSamples(row.get(), record->bitsPerPixel, invert, chunk, pixels, y);
+        FetchColourRow(record, image, y, chunk.left, chunk.columns(), row.get());
+        if (image.alpha) FetchAlphaRow(record, image, y, chunk.left, chunk.columns(), alpha.get());
+        HostToSamples(row.get(), image.bitsPerPixel, image.invertBits, chunk, pixels, y,
+                      alpha.get());
     }
     return 0;
 }

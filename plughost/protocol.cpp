@@ -7,6 +7,7 @@
 #include "common/platform_plugin.h"
 #include "common/record_blocks.h"
 #include "context.h"
+#include "document_info.h"
 #include "exchange.h"
 #include "layered_read.h"
 #include "plugin_settings.h"
@@ -36,11 +37,13 @@ int16_t RunSelectors(PluginBinding *binding, std::initializer_list<int16_t> sele
 // see LoadPlugin), and the host's image is described anew (the host may
 // have changed it).
 uint32_t ReloadIfReleased(FilterRecord *record) {
-    PluginBinding *binding = context_of(record)->binding;
+    PluginContext *context = context_of(record);
+    PluginBinding *binding = context->binding;
     if (binding->entry) return 0;
     uint32_t code = LoadPlugin(record, binding);
     if (code == 0) code = DescribeHostImage(record, binding->record);
     if (code == 0) code = PlaySettings(record, binding);
+    if (code == 0) CaptureHostImage(record, &context->image);
     return code;
 }
 
@@ -142,11 +145,94 @@ int32_t RunOptions(FilterRecord *record, bool hostRows) {
     PluginContext *context = context_of(record);
     SetCurrentPair(context->binding->record, record);
     ResetExchangeOutcome();
+    context->image.rowsNow = hostRows;
+    DescribeDocument(context->document, context->image, context->binding->record);
     uint32_t code = SaveFailure(RunSavePhase(context->binding, kOptionsPhase, hostRows));
     if (code != 0) return flt::fail(record, code);
     context->optionsDone = 1;
     record->errorCode = 0;
     return 1;
+}
+
+// An image with an alpha plane comes in two FE_EXPORT calls, as imageIndex
+// 1 (the colour) and 2 (the alpha plane) of imageCount 2. The plug-in runs
+// at the second, when getRowsProc serves the alpha plane, with the colour
+// rows kept from the first.
+enum class ExportPart { kWhole, kColourOfTwo, kAlphaOfTwo, kUnknown };
+
+ExportPart PartOf(const FilterRecord *record) {
+    if (record->imageCount != 2) return ExportPart::kWhole;
+    if (record->imageIndex == 1) return ExportPart::kColourOfTwo;
+    return record->imageIndex == 2 ? ExportPart::kAlphaOfTwo : ExportPart::kUnknown;
+}
+
+// The first of the two calls: the colour rows kept for the second.
+int32_t KeepColour(FilterRecord *record) {
+    PluginContext *context = context_of(record);
+    uint32_t code = KeepColourRows(record, &context->image);
+    if (code == 0) return 1;
+    ReleaseContext(record);
+    return flt::fail(record, code);
+}
+
+// The second call: an alpha plane that completes the kept colour rows (one
+// byte a pixel, the same size) becomes the plug-in's first extra plane and
+// the ports' transparency; a Bitmap has no room for a plane beside its bits,
+// so there only the ports show it.
+uint32_t TakeAlphaPlane(FilterRecord *record) {
+    PluginContext *context = context_of(record);
+    if (!context || context->mode != kWriteMode) return FERR_BAD_REQUEST;
+    HostImage &image = context->image;
+    if (!image.keptRows || image.alpha || record->bitsPerPixel != 8 ||
+        record->width != image.width || record->height != image.height) {
+        ReleaseContext(record);
+        return FERR_BAD_REQUEST;
+    }
+    image.alpha = true;
+    FormatRecord *format = context->binding->record;
+    if (format->imageMode != plugInModeBitmap) ++format->planes;
+    return 0;
+}
+
+// The image of FE_EXPORT is the one to save: a context opened by FE_OPTIONS
+// (whose host may not have described its image yet) takes it again.
+uint32_t ReadyExport(FilterRecord *record, ExportPart part) {
+    if (part == ExportPart::kUnknown) return FERR_BAD_REQUEST;
+    if (part == ExportPart::kAlphaOfTwo) return TakeAlphaPlane(record);
+    uint32_t code = ReadyWriteContext(record);
+    if (code != 0) return code;
+    PluginContext *context = context_of(record);
+    code = DescribeHostImage(record, context->binding->record);
+    if (code != 0) {
+        ReleaseContext(record);
+        return code;
+    }
+    CaptureHostImage(record, &context->image);
+    return 0;
+}
+
+// Options (unless done), estimate and write, with rows to give.
+void RunSave(FilterRecord *record) {
+    PluginContext *context = context_of(record);
+    PluginBinding *binding = context->binding;
+    FormatRecord *format = binding->record;
+    format->dataFork = static_cast<intptr_t>(record->fileHandle);
+    bool options_ok =
+        context->optionsDone || (record->requestFlags & FRI_NO_DIALOG) || RunOptions(record, true);
+    if (!options_ok) return;
+    SetCurrentPair(format, record);
+    ResetExchangeOutcome();
+    context->image.rowsNow = true;
+    DescribeDocument(context->document, context->image, format);
+    // The estimate comes before every write, as the interface's hosts
+    // run it; plughost has no use for the sizes it gives (the plug-in
+    // writes the file itself), but plug-ins may prepare in it.
+    format->imageRsrcSize = 0;
+    int16_t result = RunSavePhase(binding, kEstimatePhase, true);
+    if (result == 0 && !LastExchangeOutcome().fault)
+        result = RunSavePhase(binding, kWritePhase, true);
+    record->errorCode = SaveFailure(result);
+    if (record->errorCode == 0) KeepSettings(record, binding);
 }
 
 }  // namespace
@@ -219,28 +305,18 @@ int32_t Options(FilterRecord *record) {
 }
 
 int32_t Export(FilterRecord *record) {
-    uint32_t code = ReadyWriteContext(record);
+    const ExportPart part = PartOf(record);
+    uint32_t code = ReadyExport(record, part);
     if (code != 0) return flt::fail(record, code);
+    if (part == ExportPart::kColourOfTwo) return KeepColour(record);
     PluginContext *context = context_of(record);
-    PluginBinding *binding = context->binding;
-    FormatRecord *format = binding->record;
-    format->dataFork = static_cast<intptr_t>(record->fileHandle);
-    bool options_ok =
-        context->optionsDone || (record->requestFlags & FRI_NO_DIALOG) || RunOptions(record, true);
-    if (options_ok) {
-        SetCurrentPair(format, record);
-        ResetExchangeOutcome();
-        // The estimate comes before every write, as the interface's hosts
-        // run it; plughost has no use for the sizes it gives (the plug-in
-        // writes the file itself), but plug-ins may prepare in it.
-        format->imageRsrcSize = 0;
-        int16_t result = RunSavePhase(binding, kEstimatePhase, true);
-        if (result == 0 && !LastExchangeOutcome().fault)
-            result = RunSavePhase(binding, kWritePhase, true);
-        record->errorCode = SaveFailure(result);
-        if (record->errorCode == 0) KeepSettings(record, binding);
-    }
-    UnloadPlugin(binding);
+    record->errorCode = 0;
+    RunSave(record);
+    // The rows are the host's for this call only; the kept colour rows and
+    // the alpha plane go with it.
+    context->image.rowsNow = false;
+    ReleaseHostImage(&context->image);
+    UnloadPlugin(context->binding);
     if (record->errorCode != 0) {
         ReleaseContext(record);
         return 0;

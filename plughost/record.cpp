@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "buffer_layout.h"
+#include "channel_ports.h"
 #include "common/checked.h"
 #include "common/heap.h"
 #include "common/platform.h"
@@ -78,8 +79,10 @@ void FillTables(FormatRecord *format, RecordTables *t) {
     resource->getProc = ResourceGet;
     resource->deleteProc = ResourceDelete;
     resource->addProc = ResourceAdd;
+    FillChannelPortProcs(&t->channelPorts);
     FillBasicSuite(&t->basic);
     FillDescriptorParameters(format, t);
+    format->channelPortProcs = &t->channelPorts;
     format->bufferProcs = buffer;
     format->handleProcs = handle;
     format->resourceProcs = resource;

@@ -11,11 +11,13 @@ bool EmptyRect(const VRect &r) {
     return r.bottom <= r.top || r.right <= r.left;
 }
 
-// Whether the plug-in asks for another continue. After the start only `data`
-// counts (plug-ins leave it set, with no rectangle, just to be called
-// again); after a continue an empty rectangle also ends the loop, as the
-// interface's later hosts take it, so that a plug-in that forgets to clear
-// `data` when it is done is not called forever.
+// Whether the plug-in asks for another continue. `data` null ends the loop
+// whatever the rectangle says (a plug-in that wrote its whole file in one
+// continue clears `data` and leaves its last rectangle). After the start
+// only `data` counts (plug-ins leave it set, with no rectangle, just to be
+// called again); after a continue an empty rectangle also ends the loop, as
+// the interface's later hosts take it, so that a plug-in that forgets to
+// clear `data` when it is done is not called forever.
 bool AsksForMore(const FormatRecord *format, bool afterStart) {
     if (!format->data) return false;
     return afterStart || !EmptyRect(ChunkRectOf(format));

@@ -1,9 +1,11 @@
 // The channel ports suite: reading the host's image channel by channel.
 // Plug-ins ask for it on their first call and give up without it, even when
-// they never read a port. Every procedure answers with a defined code and
+// they never read a port. CanRead and ReadPixelsFromLevel read the host's
+// image through documentInfo's ports. Every procedure answers with a defined code and
 // tolerates null arguments: ports this host does not know are refused with
 // errUnknownPort, and operations it does not offer (making, copying and
 // processing ports) with "unimplemented".
+#include "channel_ports.h"
 #include "suites/registry.h"
 
 namespace plug {
@@ -11,15 +13,6 @@ namespace {
 
 constexpr int32_t kUnknownPort = errUnknownPort;
 constexpr int32_t kUnimplemented = spUnimplementedErr;
-
-int32_t PI_CDECL CanRead(PIChannelPort, PIBoolean *canRead) {
-    if (canRead) *canRead = 0;
-    return kUnknownPort;
-}
-
-int32_t PI_CDECL ReadPixelsFromLevel(PIChannelPort, int32_t, VRect *, const PixelMemoryDesc *) {
-    return kUnknownPort;
-}
 
 int32_t PI_CDECL CanWrite(PIChannelPort, PIBoolean *canWrite) {
     if (canWrite) *canWrite = 0;
@@ -101,9 +94,9 @@ const PSChannelPortsSuite3 kChannelPortsSuite = {
     GetTilingGrid,
     GetSupportRect,
     GetDependentRect,
-    CanRead,
+    PortsCanRead,  // the host image's ports (channel_ports.h)
     CanWrite,
-    ReadPixelsFromLevel,
+    PortsReadPixelsFromLevel,
     WritePixelsToBaseLevel,
     ReadScaledPixels,
     FindSourceForScaledRead,

@@ -270,14 +270,17 @@ TEST_F(PlugTest, RecordAsBuilt) {
     EXPECT_EQ(f.HostSupports32BitCoordinates, 1);
     EXPECT_EQ(f.transparencyPlane, -1);  // read contexts: "none named yet"
     // Everything else from the reserved bytes to well past the newest
-    // record's fields reads as zero, except the basic suite's and the
-    // descriptor parameters' addresses.
+    // record's fields reads as zero, except the basic suite's, the
+    // descriptor parameters' and the channel-port procedures' addresses.
     const auto *bytes = reinterpret_cast<const uint8_t *>(&f);
     const std::pair<size_t, size_t> set[] = {
         {offsetof(FormatRecord, sSPBasic), sizeof f.sSPBasic},
         {offsetof(FormatRecord, descriptorParameters), sizeof f.descriptorParameters},
         {offsetof(FormatRecord, HostSupports32BitCoordinates), 4},
-        {offsetof(FormatRecord, transparencyPlane), 4}};
+        {offsetof(FormatRecord, transparencyPlane), 4},
+        {offsetof(FormatRecord, channelPortProcs), sizeof f.channelPortProcs}};
+    ASSERT_NE(f.channelPortProcs, nullptr);
+    EXPECT_EQ(f.channelPortProcs->numChannelPortProcs, 3);
     for (size_t i = offsetof(FormatRecord, propertyProcs); i < sizeof f + 1024; ++i) {
         bool known = false;
         for (auto [at, size] : set) known = known || (i >= at && i < at + size);

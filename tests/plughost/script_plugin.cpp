@@ -81,6 +81,40 @@ void WriteSettings(ScriptState *s, FormatRecord *record, int16_t *result) {
     *result = procs->closeWriteDescriptorProc(writer, &p->descriptor);
 }
 
+constexpr char kChannelPortsSuite[] = "Photoshop ChannelPorts Suite for Plug-ins";
+
+const ReadChannelDesc *ChannelAt(const FormatRecord *record, int channel) {
+    const ReadImageDocumentDesc *d = record->documentInfo;
+    if (!d) return nullptr;
+    if (channel == 3) return d->mergedTransparency;
+    const ReadChannelDesc *c = d->mergedCompositeChannels;
+    for (int i = 0; c && i < channel; ++i) c = c->next;
+    return c;
+}
+
+void ReadPort(const FormatRecord *record, PortRead &read) {
+    const ReadChannelDesc *channel = ChannelAt(record, read.channel);
+    if (!channel) return;
+    read.buffer.assign(read.bufferSize, 0xEE);
+    PixelMemoryDesc desc = read.layout;
+    if (read.bufferSize)
+        desc.data = read.buffer.data() + reinterpret_cast<uintptr_t>(read.layout.data);
+    read.rectOut = read.rect;
+    if (!read.suite) {
+        read.result = record->channelPortProcs->readPixelsProc(channel->port, nullptr, &read.rect,
+                                                               &desc, &read.rectOut);
+        return;
+    }
+    const void *suite = nullptr;
+    if (record->sSPBasic->AcquireSuite(kChannelPortsSuite, 3, &suite) != 0 || !suite) return;
+    const auto *ports = static_cast<const PSChannelPortsSuite3 *>(suite);
+    PIBoolean readable = 0;
+    read.result = ports->CanRead(channel->port, &readable);
+    if (read.result == 0)
+        read.result = ports->ReadPixelsFromLevel(channel->port, read.level, &read.rectOut, &desc);
+    record->sSPBasic->ReleaseSuite(kChannelPortsSuite, 3);
+}
+
 void Run(int16_t selector, FormatRecord *record, intptr_t *data, int16_t *result, bool alt) {
     ScriptState *s = script();
     s->calls.push_back({selector, alt});
@@ -93,6 +127,8 @@ void Run(int16_t selector, FormatRecord *record, intptr_t *data, int16_t *result
         record->PluginUsing32BitCoordinates = 1;
     if (s->default_image) DefaultImage(s, selector, record);
     if (s->settings && selector == formatSelectorOptionsStart) ReadSettings(s, record);
+    for (PortRead &read : s->port_reads)
+        if (read.selector == selector) ReadPort(record, read);
     if (s->action) s->action(selector, record, data);
     if (selector == formatSelectorReadContinue) s->read_loop_open = record->data != nullptr;
     auto it = s->results.find(selector);

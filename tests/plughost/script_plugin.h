@@ -17,6 +17,27 @@ struct ScriptCall {
     bool alternate;  // came through the second export, AltEntry
 };
 
+// A channel the plug-in reads itself through documentInfo's ports, the way
+// plug-ins that ignore `data` save: at `selector`, channel `channel` (0, 1, 2
+// of mergedCompositeChannels, 3 the mergedTransparency) over `rect` into a
+// buffer of `bufferSize` bytes filled with 0xEE (data is its start plus
+// layout.data's value as a byte offset; with bufferSize 0, layout.data is
+// used as it is). The results land in the same entry.
+struct PortRead {
+    int16_t selector;
+    int channel;
+    VRect rect;
+    PixelMemoryDesc layout;
+    size_t bufferSize;
+    bool suite = false;  // through the ChannelPorts suite, else channelPortProcs
+    int32_t level = 0;
+    // Results: the procedure's answer (or -1 when the channel or the suite
+    // was not there), the rectangle it left, the buffer.
+    int32_t result = -1;
+    VRect rectOut{};
+    std::vector<uint8_t> buffer;
+};
+
 struct ScriptState {
     std::vector<ScriptCall> calls;
     // Result word per selector (0 when absent).
@@ -40,6 +61,7 @@ struct ScriptState {
     // Like shipping plug-ins, set PluginUsing32BitCoordinates on every call
     // when the host offers 32-bit coordinates.
     bool wide_coordinates = false;
+    std::vector<PortRead> port_reads;
 
     void reset() { *this = ScriptState(); }
     std::vector<int> selectors() const {
