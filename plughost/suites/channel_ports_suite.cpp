@@ -1,10 +1,10 @@
 // The channel ports suite: reading the host's image channel by channel.
 // Plug-ins ask for it on their first call and give up without it, even when
 // they never read a port. CanRead and ReadPixelsFromLevel read the host's
-// image through documentInfo's ports. Every procedure answers with a defined code and
-// tolerates null arguments: ports this host does not know are refused with
-// errUnknownPort, and operations it does not offer (making, copying and
-// processing ports) with "unimplemented".
+// image through documentInfo's ports. Every procedure answers with a defined
+// code and tolerates null arguments: ports this host does not know are
+// refused with errUnknownPort, and operations it does not offer (making,
+// copying and processing ports) with "unimplemented".
 #include "channel_ports.h"
 #include "suites/registry.h"
 

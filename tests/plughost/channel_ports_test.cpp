@@ -12,6 +12,7 @@
 namespace {
 
 constexpr int32_t kW = 5, kH = 4;
+constexpr size_t kArea = kW * kH;
 
 enum Kind { kRgbAlpha, kIndexed, kFourBit, kOneBit };
 
@@ -58,8 +59,10 @@ PixelMemoryDesc layout(int32_t rowBytes, int32_t colBytes, int32_t offset, int32
 }
 
 PortRead port_read(int16_t selector, int channel, VRect rect, PixelMemoryDesc layout,
-                   size_t bufferSize) {
+                   size_t bufferSize, bool suite, int32_t level = 0) {
     PortRead r;
+    r.suite = suite;
+    r.level = level;
     r.selector = selector;
     r.channel = channel;
     r.rect = rect;
@@ -76,6 +79,7 @@ struct ReadCase {
     PixelMemoryDesc layout;
     size_t bufferSize;
     VRect read;  // the rectangle the port reports
+    bool suite;  // through the suite (as plug-ins that save this way do), else channelPortProcs
 };
 
 // B, G, R, A in 32-bit pixels, as plug-ins hand them to an encoder.
@@ -84,7 +88,7 @@ constexpr VRect kWhole = {0, 0, kH, kW};
 
 ReadCase bgra(int channel) {
     return {"bgra",      kRgbAlpha, channel, kWhole, layout(4 * kW, 4, kBgraOffset[channel]),
-            4 * kW * kH, kWhole};
+            4 * kW * kH, kWhole,    true};
 }
 
 const ReadCase kReads[] = {
@@ -92,16 +96,16 @@ const ReadCase kReads[] = {
     bgra(1),
     bgra(2),
     bgra(3),
-    {"planar", kRgbAlpha, 1, kWhole, layout(kW, 1, 0), kW *kH, kWhole},
-    {"padded_rows", kRgbAlpha, 2, kWhole, layout(kW + 3, 1, 0), (kW + 3) * kH, kWhole},
-    {"columns_first", kRgbAlpha, 0, kWhole, layout(1, kH, 0), kW *kH, kWhole},
-    {"sub_rectangle", kRgbAlpha, 0, {1, 1, 3, 4}, layout(3, 1, 0), 6, {1, 1, 3, 4}},
-    {"alpha_sub_rectangle", kRgbAlpha, 3, {2, 3, 4, 5}, layout(4, 2, 1), 8, {2, 3, 4, 5}},
-    {"clipped", kRgbAlpha, 0, {-1, -2, 10, 10}, layout(12, 1, 0), 12 * 11, kWhole},
-    {"outside", kRgbAlpha, 0, {6, 7, 8, 9}, layout(2, 1, 0), 4, {4, 5, 4, 5}},
-    {"indexed_red", kIndexed, 0, kWhole, layout(kW, 1, 0), kW *kH, kWhole},
-    {"four_bit_green", kFourBit, 1, {1, 1, 4, 4}, layout(3, 1, 0), 9, {1, 1, 4, 4}},
-    {"one_bit_blue", kOneBit, 2, {0, 1, 4, 5}, layout(4, 1, 0), 16, {0, 1, 4, 5}},
+    {"planar", kRgbAlpha, 1, kWhole, layout(kW, 1, 0), kArea, kWhole, false},
+    {"padded_rows", kRgbAlpha, 2, kWhole, layout(kW + 3, 1, 0), (kW + 3) * kH, kWhole, false},
+    {"columns_first", kRgbAlpha, 0, kWhole, layout(1, kH, 0), kArea, kWhole, false},
+    {"sub_rectangle", kRgbAlpha, 0, {1, 1, 3, 4}, layout(3, 1, 0), 6, {1, 1, 3, 4}, true},
+    {"alpha_sub_rectangle", kRgbAlpha, 3, {2, 3, 4, 5}, layout(4, 2, 1), 8, {2, 3, 4, 5}, false},
+    {"clipped", kRgbAlpha, 0, {-1, -2, 10, 10}, layout(12, 1, 0), 12 * 11, kWhole, true},
+    {"outside", kRgbAlpha, 0, {6, 7, 8, 9}, layout(2, 1, 0), 4, {4, 5, 4, 5}, false},
+    {"indexed_red", kIndexed, 0, kWhole, layout(kW, 1, 0), kArea, kWhole, false},
+    {"four_bit_green", kFourBit, 1, {1, 1, 4, 4}, layout(3, 1, 0), 9, {1, 1, 4, 4}, false},
+    {"one_bit_blue", kOneBit, 2, {0, 1, 4, 5}, layout(4, 1, 0), 16, {0, 1, 4, 5}, true},
 };
 
 class PortReadTest : public PlugTest, public ::testing::WithParamInterface<ReadCase> {
@@ -111,7 +115,7 @@ class PortReadTest : public PlugTest, public ::testing::WithParamInterface<ReadC
     void run(const ReadCase &c, const host::Image &image) {
         for (int16_t selector : {formatSelectorOptionsStart, formatSelectorWriteStart})
             script.port_reads.push_back(
-                port_read(selector, c.channel, c.rect, c.layout, c.bufferSize));
+                port_read(selector, c.channel, c.rect, c.layout, c.bufferSize, c.suite));
         ASSERT_TRUE(session->open_output(dir + "out.bin"));
         const host::Image alpha = alpha_image();
         if (c.kind == kRgbAlpha) {
@@ -159,6 +163,7 @@ struct RefusalCase {
     PixelMemoryDesc layout;
     size_t bufferSize;
     int32_t result;
+    int32_t level;  // read through the suite at this level
 };
 
 // A destination near the top of the address space: refused before a byte
@@ -170,17 +175,18 @@ PixelMemoryDesc near_the_end() {
 }
 
 const RefusalCase kRefusals[] = {
-    {"depth_16", kWhole, layout(2 * kW, 2, 0, 16), 64, errUnsupportedDepth},
-    {"negative_row_step", kWhole, layout(-kW, 1, 0), 64, errUnsupportedRowBits},
-    {"row_step_not_whole_bytes", kWhole, {nullptr, 44, 8, 0, 8}, 64, errUnsupportedRowBits},
-    {"column_step_not_whole_bytes", kWhole, {nullptr, 80, 12, 0, 8}, 64, errUnsupportedColBits},
-    {"negative_offset", kWhole, layout(kW, 1, -1), 64, errUnsupportedBitOffset},
-    {"odd_offset", kWhole, {nullptr, 40, 8, 4, 8}, 64, errUnsupportedBitOffset},
-    {"rows_overlap", kWhole, layout(kW - 1, 1, 0), 64, errUnsupportedRowBits},
-    {"columns_overlap", kWhole, layout(kW, 0, 0), 64, errUnsupportedColBits},
-    {"no_memory", kWhole, layout(kW, 1, 0), 0, piParamErr},
-    {"past_the_address_space", kWhole, near_the_end(), 0, errUnsupportedRowBits},
-    {"upside_down_rectangle", {3, 0, 1, kW}, layout(kW, 1, 0), 64, piParamErr},
+    {"depth_16", kWhole, layout(2 * kW, 2, 0, 16), 64, errUnsupportedDepth, 0},
+    {"negative_row_step", kWhole, layout(-kW, 1, 0), 64, errUnsupportedRowBits, 0},
+    {"row_step_not_whole_bytes", kWhole, {nullptr, 44, 8, 0, 8}, 64, errUnsupportedRowBits, 0},
+    {"column_step_not_whole_bytes", kWhole, {nullptr, 80, 12, 0, 8}, 64, errUnsupportedColBits, 0},
+    {"negative_offset", kWhole, layout(kW, 1, -1), 64, errUnsupportedBitOffset, 0},
+    {"odd_offset", kWhole, {nullptr, 40, 8, 4, 8}, 64, errUnsupportedBitOffset, 0},
+    {"rows_overlap", kWhole, layout(kW - 1, 1, 0), 64, errUnsupportedRowBits, 0},
+    {"columns_overlap", kWhole, layout(kW, 0, 0), 64, errUnsupportedColBits, 0},
+    {"no_memory", kWhole, layout(kW, 1, 0), 0, piParamErr, 0},
+    {"past_the_address_space", kWhole, near_the_end(), 0, errUnsupportedRowBits, 0},
+    {"upside_down_rectangle", {3, 0, 1, kW}, layout(kW, 1, 0), 64, piParamErr, 0},
+    {"level_1", kWhole, layout(kW, 1, 0), 64, piParamErr, 1},
 };
 
 class PortRefusalTest : public PlugTest, public ::testing::WithParamInterface<RefusalCase> {};
@@ -188,7 +194,7 @@ class PortRefusalTest : public PlugTest, public ::testing::WithParamInterface<Re
 TEST_P(PortRefusalTest, AnswersTheErrorAndWritesNothing) {
     const RefusalCase &c = GetParam();
     script.port_reads.push_back(
-        port_read(formatSelectorWriteStart, 0, c.rect, c.layout, c.bufferSize));
+        port_read(formatSelectorWriteStart, 0, c.rect, c.layout, c.bufferSize, true, c.level));
     ASSERT_TRUE(session->open_output(dir + "out.bin"));
     ASSERT_TRUE(session->export_plane(host_image(kRgbAlpha), 1, 1)) << record().errorCode;
     const PortRead &r = script.port_reads[0];
