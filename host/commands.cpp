@@ -298,8 +298,9 @@ std::string export_output(const Modules &modules, const host::Image &image,
         std::string error = store_interlace(s, o, out);
         if (!error.empty()) return error;
     }
-    // A plug-in writes the file itself, through the handle, and takes one
-    // image: a transparency plane has no place in its record.
+    // A plug-in writes the file itself, through the handle; a transparency
+    // plane goes to it as to the built-in modules, as the second image
+    // (plughost runs the plug-in once it has both).
     bool plugin = is_plughost(*m);
     RunSettings run_settings;
     if (plugin) {
@@ -307,7 +308,7 @@ std::string export_output(const Modules &modules, const host::Image &image,
         if (!error.empty()) return error;
     }
     if (plugin && !s.open_output(out)) return "cannot write " + out;
-    bool two = !alpha.pixels.empty() && !plugin;
+    bool two = !alpha.pixels.empty();
     const host::Image adapted = host::adapt_for_export(image, m->descriptor().wordB);
     bool ok = s.export_plane(adapted, two ? 2 : 1, 1) && (!two || s.export_plane(alpha, 2, 2));
     uint32_t code = s.record().errorCode;

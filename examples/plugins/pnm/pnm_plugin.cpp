@@ -176,6 +176,12 @@ void read_continue(FormatRecord *record, intptr_t *data, int16_t *result) {
     }
 }
 
+// The planes Netpbm keeps: an alpha plane after them (planes 4 for RGB) is
+// left out of the file.
+int16_t colour_planes(const FormatRecord *record) {
+    return record->imageMode == plugInModeRGBColor ? 3 : 1;
+}
+
 bool write_start(FormatRecord *record, intptr_t *data, int16_t *result) {
     pnm::Kind kind;
     switch (record->imageMode) {
@@ -194,7 +200,7 @@ bool write_start(FormatRecord *record, intptr_t *data, int16_t *result) {
             return false;
     }
     int32_t w = record->imageSize.h, h = record->imageSize.v;
-    int32_t bits = record->depth * record->planes;
+    int32_t bits = record->depth * colour_planes(record);
     if (w <= 0 || h <= 0 || (bits != 1 && bits != 4 && bits != 8 && bits != 24)) {
         *result = formatBadParameters;
         return false;
@@ -258,6 +264,10 @@ void write_continue(FormatRecord *record, intptr_t *data, int16_t *result) {
         record->rowBytes = s->rowBytes;
         record->theRect = {static_cast<int16_t>(top), 0, static_cast<int16_t>(top + n),
                            static_cast<int16_t>(s->header.width)};
+        record->loPlane = 0;
+        record->hiPlane = static_cast<int16_t>(colour_planes(record) - 1);
+        record->colBytes = colour_planes(record);
+        record->planeBytes = 1;
         int16_t taken = record->advanceState();
         record->data = nullptr;
         if (taken != 0) {
