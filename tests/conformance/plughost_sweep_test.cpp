@@ -403,3 +403,36 @@ TEST(PlughostSweep, ScriptedPluginLayersWithAlpha) {
 }
 
 }  // namespace
+
+namespace {
+
+// The scripted plug-in saving as plug-ins that read the pixels themselves
+// do: an RGB image with an alpha plane (two FE_EXPORT calls), its four
+// channels read through the ports into one B, G, R, A block at the write's
+// start. A read whose row buffer cannot be had answers "out of memory" and
+// the plug-in goes on without it.
+TEST(PlughostSweep, ScriptedPluginReadsThroughPorts) {
+    g_script.reset();
+    constexpr int32_t kW = 4, kH = 3;
+    for (int channel = 0; channel < 4; ++channel) {
+        PortRead read;
+        read.selector = formatSelectorWriteStart;
+        read.channel = channel;
+        read.rect = {0, 0, kH, kW};
+        const int offset[] = {2, 1, 0, 3};
+        read.layout = {nullptr, 32 * kW, 32, 8 * offset[channel], 8};
+        read.bufferSize = 4 * kW * kH;
+        read.suite = channel != 3;
+        g_script.port_reads.push_back(read);
+    }
+    sweep::Case c =
+        export_case(SCRIPT_PLUGIN, "ports of an image with alpha", image(kW, kH, 24, {}), false);
+    c.operate =
+        sweep::export_case(plughost(), "", {image(kW, kH, 24, {}), image(kW, kH, 8, ramp(256))})
+            .operate;
+    c.optional_allocations = 4;
+    sweep::run_all({c});
+    g_script.reset();
+}
+
+}  // namespace
