@@ -305,6 +305,47 @@ void handle_op(FormatRecord *r, int arg) {
     }
 }
 
+// A channel of documentInfo read as plug-ins that save from the ports do,
+// through the suite or the record's procedures, into a buffer that holds
+// every byte the described layout reaches over the asked rectangle (the
+// rectangle may reach outside the image; depth, steps and offset are the
+// script's, so bad ones are refused).
+void port_op(FormatRecord *r, int arg) {
+    Reader &in = g_plugin.script;
+    const int8_t top = static_cast<int8_t>(in.u8()), left = static_cast<int8_t>(in.u8());
+    const int32_t rows = in.u8() & 15, cols = in.u8() & 15;
+    const int32_t rowBits = in.i16(), colBits = in.i16(), bitOffset = in.u8() * 8;
+    const int32_t depth = (arg & 4) ? in.u8() : 8;
+    const ReadImageDocumentDesc *d = r->documentInfo;
+    const ReadChannelDesc *c =
+        d ? ((arg & 3) == 3 ? d->mergedTransparency : d->mergedCompositeChannels) : nullptr;
+    for (int i = 0; c && i < (arg & 3) && (arg & 3) != 3; ++i) c = c->next;
+    if (!c) return;
+    const int64_t reach = (rows > 0 && cols > 0)
+                              ? (rows - 1) * int64_t{rowBits < 0 ? 0 : rowBits} / 8 +
+                                    (cols - 1) * int64_t{colBits < 0 ? 0 : colBits} / 8 +
+                                    bitOffset / 8 + 1
+                              : 1;
+    std::vector<uint8_t> buffer(static_cast<size_t>(reach), 0);
+    PixelMemoryDesc desc = {buffer.data(), rowBits, colBits, bitOffset, depth};
+    VRect rect = {top, left, top + rows, left + cols};
+    int32_t result;
+    if (arg & 8) {
+        const void *suite = nullptr;
+        if (r->sSPBasic->AcquireSuite(PI_CHANNEL_PORTS_SUITE_NAME, 3, &suite) != 0 || !suite)
+            return;
+        const auto *ports = static_cast<const PSChannelPortsSuite3 *>(suite);
+        result = ports->ReadPixelsFromLevel(c->port, 0, &rect, &desc);
+        r->sSPBasic->ReleaseSuite(PI_CHANNEL_PORTS_SUITE_NAME, 3);
+    } else {
+        const VRect asked = rect;
+        result = r->channelPortProcs->readPixelsProc(c->port, nullptr, &asked, &desc, &rect);
+    }
+    fuzz::check(result != 0 || (rect.top >= 0 && rect.left >= 0 && rect.bottom >= rect.top &&
+                                rect.right >= rect.left),
+                "a port read left a rectangle outside the image");
+}
+
 // The basic suite, as a plug-in built for later versions uses it: suites
 // asked for by name (none offered) and blocks from the module heap.
 void basic_op(FormatRecord *r, int arg) {
@@ -588,6 +629,9 @@ int16_t run_ops(FormatRecord *r, int count, int16_t result) {
                 break;
             case 11:
                 descriptor_op(r, arg);
+                break;
+            case 12:
+                port_op(r, arg);
                 break;
             default:
                 return result;

@@ -80,6 +80,13 @@ def descriptor_read(getters, key=0, plain=False):
         "<i", key) + bytes(getters)
 
 
+def port(arg, top, left, rows, cols, row_bits, col_bits, offset, depth=None):
+    """A channel read through documentInfo's ports (arg: channel, depth given, suite)."""
+    tail = bytes([depth]) if depth is not None else b""
+    return bytes([0x0C | arg << 4]) + struct.pack("<4B2hB", top & 0xFF, left & 0xFF, rows, cols,
+                                                  row_bits, col_bits, offset) + tail
+
+
 def descriptor_junk():
     return bytes([0x0B | 2 << 4])
 
@@ -195,6 +202,10 @@ def seeds():
         step() + step(0, descriptor_read([0], key=0x77727400), descriptor_dispose()) + step() +
         step() + step(0, rect(0, 0, 2, 4, 4), give_data()) +
         step(0, advance(0), progress(1, 1), no_data()) + step(0, descriptor_write(items[:2])))
+    yield "write_ports", bytes([EXPORT, 0]) + export_block(3, 2, 3) + (
+        step() * 7 + step(0, port(8, 0, 0, 2, 3, 96, 32, 2), port(1, -1, -1, 4, 5, 40, 8, 0),
+                          port(4 | 8 | 2, 0, 0, 2, 3, 24, 8, 0, 16), port(3, 0, 0, 1, 1, 8, 8, 0),
+                          port(0, 0, 0, 2, 3, 16, 8, 0)) + step() + step())
     yield "write_bitmap", bytes([EXPORT, 0]) + export_block(9, 3, 0) + write_script(3, 9, 2)
     yield "write_indexed4", bytes([EXPORT, 0]) + export_block(5, 2, 1, 16, 3) + write_script(2, 5, 3)
     yield "write_gray", bytes([EXPORT, 0]) + export_block(4, 4, 2, 256) + write_script(4, 4, 4)
