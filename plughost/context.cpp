@@ -120,6 +120,7 @@ void ReleaseContext(FilterRecord *record) {
         }
         ReleaseHostImage(&context->image);
         FreeDocumentBlock(context->document);
+        ReleaseResources(&context->resources);
         flt::heap_free(context);
     }
     record->filterState = nullptr;

@@ -8,6 +8,7 @@
 #include "format_record.h"
 #include "host_image_ports.h"
 #include "image_choice.h"
+#include "resource_list.h"
 
 namespace plug {
 
@@ -25,6 +26,7 @@ struct RecordTables {
     HandleProcs handle;
     ResourceProcs resource;
     ChannelPortProcs channelPorts;
+    PropertyProcs property;
     SPBasicSuite basic;
     PlatformData platform;
     PIDescriptorParameters descriptorParameters;
@@ -66,6 +68,8 @@ struct PluginContext {
     // block that shows it to plug-ins (from the opening to the release).
     HostImage image;
     DocumentBlock *document;
+    // What the plug-in added through resourceProcs for this document.
+    ResourceList resources;
 };
 
 inline PluginContext *context_of(const FilterRecord *record) {

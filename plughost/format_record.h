@@ -505,6 +505,11 @@ typedef struct SPBasicSuite {
 #define PI_BUFFER_SUITE_NAME "Photoshop Buffer Suite for Plug-ins"
 #define PI_HANDLE_SUITE_NAME "Photoshop Handle Suite for Plug-ins"
 #define PI_CHANNEL_PORTS_SUITE_NAME "Photoshop ChannelPorts Suite for Plug-ins"
+/* The record's own tables (BufferProcs v2, PropertyProcs v1, ResourceProcs
+ * v3), version and count words included. */
+#define PI_BUFFER_PROCS_SUITE_NAME "Photoshop Buffer Procs for Plug-ins"
+#define PI_PROPERTY_SUITE_NAME "Photoshop Property Suite for Plug-ins"
+#define PI_RESOURCE_SUITE_NAME "Photoshop Resource Suite for Plug-ins"
 
 typedef struct PSBufferSuite2 {
     char *(PI_CDECL *New)(uint32_t *inOutSize, uint32_t minSize);

@@ -111,6 +111,9 @@ uint32_t RestartRead(FilterRecord *record) {
     PluginContext *context = context_of(record);
     if (context->readPhase == kReadStarted) return 0;
     FinishRead(record);
+    // The document is read anew: what the plug-in added to it the last time
+    // would otherwise be there twice.
+    ReleaseResources(&context->resources);
     // Handle 0 is no file (a null handle on Windows; the host's "none" here).
     if (record->fileHandle != 0) flt::platform_file_rewind(record->fileHandle);
     PluginBinding *binding = context->binding;

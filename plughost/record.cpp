@@ -10,6 +10,7 @@
 #include "common/record_blocks.h"
 #include "coordinates.h"
 #include "descriptor_store.h"
+#include "resource_list.h"
 #include "services.h"
 
 namespace plug {
@@ -80,12 +81,17 @@ void FillTables(FormatRecord *format, RecordTables *t) {
     resource->deleteProc = ResourceDelete;
     resource->addProc = ResourceAdd;
     FillChannelPortProcs(&t->channelPorts);
+    t->property.propertyProcsVersion = 1;
+    t->property.numPropertyProcs = 2;
+    t->property.getPropertyProc = PropertyGet;
+    t->property.setPropertyProc = PropertySet;
     FillBasicSuite(&t->basic);
     FillDescriptorParameters(format, t);
     format->channelPortProcs = &t->channelPorts;
     format->bufferProcs = buffer;
     format->handleProcs = handle;
     format->resourceProcs = resource;
+    format->propertyProcs = &t->property;
     format->sSPBasic = &t->basic;
     format->platformData = &t->platform;
 }

@@ -106,17 +106,6 @@ int16_t PI_CDECL BufferReserve(int32_t) {
     return piNoErr;
 }
 
-int16_t PI_CDECL ResourceCount(uint32_t) {
-    return 0;
-}
-PIHandle PI_CDECL ResourceGet(uint32_t, int16_t) {
-    return nullptr;
-}
-void PI_CDECL ResourceDelete(uint32_t, int16_t) {}
-int16_t PI_CDECL ResourceAdd(uint32_t, PIHandle) {
-    return piNoErr;
-}
-
 // A handle is a cell of the global heap holding its block's address, so that
 // resizing may move the block while the handle stays valid (see the note in
 // format_record.h). Cell and block come from the global heap, fixed and

@@ -1,5 +1,5 @@
 // The procedures plughost offers to plug-ins (abort, progress, buffer,
-// handle, resource and basic suites, the two advanceState exchanges) and the
+// handle, property and basic suites, the two advanceState exchanges) and the
 // module-wide state they work on: the current record pair and the abort flag.
 #pragma once
 
@@ -42,10 +42,11 @@ int16_t PI_CDECL BufferReserve(int32_t size);
 int16_t PI_CDECL BufferAllocate64(int64_t size, PIBufferID *bufferID);
 int64_t PI_CDECL BufferSpace64();
 
-int16_t PI_CDECL ResourceCount(uint32_t type);
-PIHandle PI_CDECL ResourceGet(uint32_t type, int16_t index);
-void PI_CDECL ResourceDelete(uint32_t type, int16_t index);
-int16_t PI_CDECL ResourceAdd(uint32_t type, PIHandle data);
+// Every property is undefined (errPlugInPropertyUndefined).
+int16_t PI_CDECL PropertyGet(PIType signature, PIType key, int32_t index, intptr_t *simple,
+                             PIHandle *complex);
+int16_t PI_CDECL PropertySet(PIType signature, PIType key, int32_t index, intptr_t simple,
+                             PIHandle complex);
 
 PIHandle PI_CDECL HandleNew(int32_t size);
 void PI_CDECL HandleDispose(PIHandle handle);

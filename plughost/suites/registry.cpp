@@ -19,6 +19,9 @@ const SuiteEntry kSuites[] = {
     {PI_HANDLE_SUITE_NAME, 2, &kHandleSuite2},
     {PI_CHANNEL_PORTS_SUITE_NAME, 2, &kChannelPortsSuite},
     {PI_CHANNEL_PORTS_SUITE_NAME, 3, &kChannelPortsSuite},
+    {PI_BUFFER_PROCS_SUITE_NAME, 2, &kBufferProcsSuite},
+    {PI_PROPERTY_SUITE_NAME, 1, &kPropertySuite},
+    {PI_RESOURCE_SUITE_NAME, 3, &kResourceSuite},
 };
 
 }  // namespace

@@ -23,5 +23,9 @@ extern const PSHandleSuite2 kHandleSuite2;
 // ChannelPorts suite: the same table serves version 2 (its first fifteen
 // procedures) and version 3.
 extern const PSChannelPortsSuite3 kChannelPortsSuite;
+// The record's own tables under a name, with their version and count words.
+extern const BufferProcs kBufferProcsSuite;
+extern const PropertyProcs kPropertySuite;
+extern const ResourceProcs kResourceSuite;
 
 }  // namespace plug

@@ -259,6 +259,8 @@ TEST_F(PlugTest, RecordAsBuilt) {
     EXPECT_EQ(f.handleProcs->handleProcsVersion, 1);
     EXPECT_EQ(f.handleProcs->numHandleProcs, 8);
     EXPECT_EQ(f.handleProcs->disposeRegularHandleProc, f.handleProcs->disposeProc);
+    ASSERT_NE(f.propertyProcs, nullptr);
+    EXPECT_EQ(f.propertyProcs->numPropertyProcs, 2);
     ASSERT_NE(f.platformData, nullptr);
     EXPECT_EQ(f.platformData->hwnd, 0);  // no active window on POSIX
     ASSERT_NE(f.sSPBasic, nullptr);
@@ -270,10 +272,11 @@ TEST_F(PlugTest, RecordAsBuilt) {
     EXPECT_EQ(f.HostSupports32BitCoordinates, 1);
     EXPECT_EQ(f.transparencyPlane, -1);  // read contexts: "none named yet"
     // Everything else from the reserved bytes to well past the newest
-    // record's fields reads as zero, except the basic suite's, the
-    // descriptor parameters' and the channel-port procedures' addresses.
+    // record's fields reads as zero, except the property and basic suites',
+    // the descriptor parameters' and the channel-port procedures' addresses.
     const auto *bytes = reinterpret_cast<const uint8_t *>(&f);
     const std::pair<size_t, size_t> set[] = {
+        {offsetof(FormatRecord, propertyProcs), sizeof f.propertyProcs},
         {offsetof(FormatRecord, sSPBasic), sizeof f.sSPBasic},
         {offsetof(FormatRecord, descriptorParameters), sizeof f.descriptorParameters},
         {offsetof(FormatRecord, HostSupports32BitCoordinates), 4},

@@ -75,13 +75,89 @@ TEST_F(PlugTest, BufferSuite) {
     ASSERT_TRUE(session->identify());
 }
 
-TEST_F(PlugTest, ResourceSuiteKeepsNothing) {
-    during_read_start(script, [](FormatRecord *r) {
+// The text of a handle, as far as its size goes.
+std::string text_of(const FormatRecord *r, PIHandle h) {
+    return h ? std::string(*h, static_cast<size_t>(r->handleProcs->getSizeProc(h))) : "(null)";
+}
+
+PIHandle handle_with(const FormatRecord *r, const std::string &text) {
+    PIHandle h = r->hostNewHdl(static_cast<int32_t>(text.size()));
+    if (h) std::memcpy(*h, text.data(), text.size());
+    return h;
+}
+
+TEST_F(PlugTest, ResourceSuiteKeepsCopiesByTypeAndIndex) {
+    constexpr uint32_t hist = 0x68697374, xmp = 0x786D704D;
+    during_read_start(script, [&](FormatRecord *r) {
         const ResourceProcs *p = r->resourceProcs;
-        EXPECT_EQ(p->addProc(0x68697374, nullptr), 0);
-        EXPECT_EQ(p->countProc(0x68697374), 0);
-        EXPECT_EQ(p->getProc(0x68697374, 1), nullptr);
-        p->deleteProc(0x68697374, 1);
+        PIHandle mine = handle_with(r, "abc");
+        flt::heap_fail_at(1);  // the list itself cannot be had
+        EXPECT_EQ(p->addProc(hist, mine), piMemFullErr);
+        flt::heap_fail_at(0);
+        EXPECT_EQ(p->countProc(hist), 0);
+        EXPECT_EQ(p->addProc(hist, nullptr), piNilHandleErr);
+        for (const char *text : {"abc", "de", "", "f"}) {
+            PIHandle h = handle_with(r, text);
+            EXPECT_EQ(p->addProc(std::string(text) == "de" ? xmp : hist, h), 0);
+            r->hostDisposeHdl(h);  // the plug-in's own handle is its to dispose of
+        }
+        EXPECT_EQ(p->countProc(hist), 3);
+        EXPECT_EQ(p->countProc(xmp), 1);
+        EXPECT_EQ(p->countProc(0), 0);
+        std::vector<std::string> got;
+        for (int16_t i : {0, 1, 2, 3, 4, -1}) got.push_back(text_of(r, p->getProc(hist, i)));
+        EXPECT_EQ(got, (std::vector<std::string>{"(null)", "abc", "", "f", "(null)", "(null)"}));
+        EXPECT_NE(p->getProc(hist, 1), mine);
+        p->deleteProc(hist, 2);
+        p->deleteProc(hist, 9);
+        p->deleteProc(xmp, 0);
+        EXPECT_EQ(text_of(r, p->getProc(hist, 2)), "f");
+        EXPECT_EQ(text_of(r, p->getProc(xmp, 1)), "de");
+        EXPECT_EQ(p->countProc(hist), 2);
+        r->hostDisposeHdl(mine);
+    });
+    ASSERT_TRUE(session->identify());
+}
+
+TEST_F(PlugTest, ResourcesLastForTheDocumentAndAReadRunAnewStartsWithout) {
+    constexpr uint32_t hist = 0x68697374;
+    std::vector<int> seen;
+    script.action = [&](int16_t selector, FormatRecord *r, intptr_t *) {
+        const ResourceProcs *p = r->resourceProcs;
+        if (selector == formatSelectorReadStart || selector == formatSelectorReadContinue)
+            seen.push_back(p->countProc(hist));
+        // Added where a shipping plug-in adds its history: at the finish.
+        if (selector == formatSelectorReadStart || selector == formatSelectorReadFinish) {
+            PIHandle h = handle_with(r, "history");
+            p->addProc(hist, h);
+            r->hostDisposeHdl(h);
+        }
+    };
+    ASSERT_TRUE(session->identify());
+    ASSERT_TRUE(session->import_image());
+    ASSERT_TRUE(session->import_image());
+    EXPECT_TRUE(session->end_import());  // the fixture counts what stays behind
+    EXPECT_EQ(seen, (std::vector<int>{0, 1, 0, 1}));
+}
+
+TEST_F(PlugTest, EveryPropertyIsUndefined) {
+    during_read_start(script, [](FormatRecord *r) {
+        const PropertyProcs *p = r->propertyProcs;
+        ASSERT_NE(p, nullptr);
+        EXPECT_EQ(p->propertyProcsVersion, 1);
+        EXPECT_EQ(p->numPropertyProcs, 2);
+        intptr_t simple = 7;
+        PIHandle complex = r->hostNewHdl(1);
+        for (PIType key : {0x63686E6Eu, 0x7469746Cu, 0u}) {  // 'chnn', 'titl'
+            EXPECT_EQ(p->getPropertyProc(0x3842494D, key, 0, &simple, &complex),
+                      errPlugInPropertyUndefined);
+            EXPECT_EQ(p->getPropertyProc(0x3842494D, key, 0, nullptr, nullptr),
+                      errPlugInPropertyUndefined);
+            EXPECT_EQ(p->setPropertyProc(0x3842494D, key, 0, 1, nullptr),
+                      errPlugInPropertyUndefined);
+        }
+        EXPECT_EQ(simple, 7);
+        r->hostDisposeHdl(complex);
     });
     ASSERT_TRUE(session->identify());
 }

@@ -32,6 +32,8 @@ TEST_F(PlugTest, SuitesAreFoundByExactNameAndVersion) {
         {PI_BUFFER_SUITE_NAME, 1},        {PI_BUFFER_SUITE_NAME, 2},
         {PI_HANDLE_SUITE_NAME, 1},        {PI_HANDLE_SUITE_NAME, 2},
         {PI_CHANNEL_PORTS_SUITE_NAME, 2}, {PI_CHANNEL_PORTS_SUITE_NAME, 3},
+        {PI_BUFFER_PROCS_SUITE_NAME, 2},  {PI_PROPERTY_SUITE_NAME, 1},
+        {PI_RESOURCE_SUITE_NAME, 3},
     };
     const SuiteName missing[] = {
         {PI_BUFFER_SUITE_NAME, 0},
@@ -40,6 +42,9 @@ TEST_F(PlugTest, SuitesAreFoundByExactNameAndVersion) {
         {PI_CHANNEL_PORTS_SUITE_NAME, 1},
         {PI_CHANNEL_PORTS_SUITE_NAME, 4},
         {PI_CHANNEL_PORTS_SUITE_NAME, -3},
+        {PI_BUFFER_PROCS_SUITE_NAME, 1},
+        {PI_PROPERTY_SUITE_NAME, 2},
+        {PI_RESOURCE_SUITE_NAME, 4},
         {"Photoshop Channel Ports Suite for Plug-ins", 3},  // another suite's name
         {"photoshop buffer suite for plug-ins", 1},
         {"Photoshop Buffer Suite for Plug-ins ", 1},
@@ -165,6 +170,19 @@ TEST_F(PlugTest, HandleSuitesShareTheRecordsHandles) {
         EXPECT_EQ(two->GetSize(nullptr), 0);
         EXPECT_EQ(two->SetSize(nullptr, 4), piNullHandleErr);
         two->RecoverSpace(100);
+    });
+    ASSERT_TRUE(session->identify());
+}
+
+TEST_F(PlugTest, RecordSuitesCarryTheRecordsProcedures) {
+    during_read_start(script, [](FormatRecord *r) {
+        auto *buffer = acquire<BufferProcs>(r, PI_BUFFER_PROCS_SUITE_NAME, 2);
+        auto *property = acquire<PropertyProcs>(r, PI_PROPERTY_SUITE_NAME, 1);
+        auto *resource = acquire<ResourceProcs>(r, PI_RESOURCE_SUITE_NAME, 3);
+        ASSERT_TRUE(buffer && property && resource);
+        EXPECT_EQ(std::memcmp(buffer, r->bufferProcs, sizeof *buffer), 0);
+        EXPECT_EQ(std::memcmp(property, r->propertyProcs, sizeof *property), 0);
+        EXPECT_EQ(std::memcmp(resource, r->resourceProcs, sizeof *resource), 0);
     });
     ASSERT_TRUE(session->identify());
 }
