@@ -65,7 +65,7 @@ class Reader {
 // Memory the plug-in got from plughost's services, with the procedure that
 // gives it back (the record may be gone when leftovers are collected).
 struct Block {
-    enum Kind { kBuffer, kHandle, kBasic } kind;
+    enum Kind { kBuffer, kHandle, kBasic, kSuiteBuffer } kind;
     void *id;
     PIFreeBufferProc freeBuffer;
     PIDisposeHandleProc disposeHandle;
@@ -127,9 +127,14 @@ struct PluginState {
 };
 
 PluginState g_plugin;
+// The buffer suite, once acquired: its table is the module's constant data.
+const PSBufferSuite2 *g_buffer_suite = nullptr;
 
 void free_block(const Block &b) {
-    if (b.kind == Block::kBuffer)
+    if (b.kind == Block::kSuiteBuffer) {
+        char *block = static_cast<char *>(b.id);
+        g_buffer_suite->Dispose(&block);
+    } else if (b.kind == Block::kBuffer)
         b.freeBuffer(static_cast<PIBufferID>(b.id));
     else if (b.kind == Block::kBasic)
         b.freeBasic(b.id);
@@ -347,7 +352,8 @@ void port_op(FormatRecord *r, int arg) {
 }
 
 // The basic suite, as a plug-in built for later versions uses it: suites
-// asked for by name (none offered) and blocks from the module heap.
+// asked for by names and versions it does not offer, and blocks from the
+// module heap.
 void basic_op(FormatRecord *r, int arg) {
     static const char *const kNames[] = {"Photoshop ChannelPorts Suite for Plug-ins",
                                          PI_BASIC_SUITE_NAME, "", nullptr};
@@ -398,10 +404,19 @@ void resource_op(FormatRecord *r, int arg) {
         case 0:
             p->countProc(type);
             break;
-        case 1:
-            // The suite stores nothing, so there is nothing to get back.
-            fuzz::check(p->getProc(type, index) == nullptr, "resource get returned a handle");
+        case 1: {
+            // A resource handed back is the host's copy, readable to its end.
+            PIHandle h = p->getProc(type, index);
+            if (!h) break;
+            int32_t size = r->handleProcs->getSizeProc(h);
+            fuzz::check(size >= 0 && (size == 0 || *h), "resource without its data");
+            if (size > 0) {
+                volatile char first = (*h)[0], last = (*h)[size - 1];
+                (void)first;
+                (void)last;
+            }
             break;
+        }
         case 2: {
             int i = newest_scratch();
             bool handle = i >= 0 && g_plugin.blocks[i].kind == Block::kHandle;
@@ -527,6 +542,54 @@ int32_t wide(int32_t v, int32_t mask) {
     return v < 0 ? v : v & mask;
 }
 
+// Suites asked for by name and version, as later plug-ins do: a table comes
+// back exactly when the answer is 0. Blocks of the buffer suite are kept like
+// the others, handles of the handle suite are the record's, and the channel
+// ports refuse a port they never handed out.
+void suite_op(FormatRecord *r, int arg) {
+    struct Asked {
+        const char *name;
+        int32_t version;
+    };
+    static const Asked kAsked[] = {{PI_BUFFER_SUITE_NAME, 1},
+                                   {PI_HANDLE_SUITE_NAME, 2},
+                                   {PI_CHANNEL_PORTS_SUITE_NAME, 3},
+                                   {PI_BUFFER_SUITE_NAME, 3}};
+    const Asked &asked = kAsked[arg & 3];
+    const void *suite = r;
+    int32_t e = r->sSPBasic->AcquireSuite(asked.name, asked.version, &suite);
+    fuzz::check(e == 0 ? suite != nullptr : suite == nullptr, "suite: result and table disagree");
+    if (e != 0) return;
+    int32_t size = scratch_size(g_plugin.script.i32());
+    if ((arg & 3) == 0) {
+        g_buffer_suite = static_cast<const PSBufferSuite2 *>(suite);
+        const uint32_t asked_size = static_cast<uint32_t>(size) & 0xFFFFF;
+        uint32_t granted = asked_size;
+        char *block = g_buffer_suite->New(&granted, asked_size);
+        fuzz::check(block ? granted == asked_size && g_buffer_suite->GetSize(block) == granted
+                          : granted == 0,
+                    "buffer suite: granted size");
+        if (block)
+            g_plugin.blocks.push_back(
+                {Block::kSuiteBuffer, block, nullptr, nullptr, nullptr, size});
+    } else if ((arg & 3) == 1) {
+        auto *handles = static_cast<const PSHandleSuite2 *>(suite);
+        PIHandle h = handles->New(size);
+        char *address = nullptr;
+        handles->SetLock(h, 1, &address, nullptr);
+        fuzz::check(address == (h ? *h : nullptr), "handle suite: locked address");
+        if (h)
+            g_plugin.blocks.push_back(
+                {Block::kHandle, h, nullptr, r->handleProcs->disposeProc, nullptr, size});
+    } else {
+        PIBoolean readable = 1;
+        auto *ports = static_cast<const PSChannelPortsSuite3 *>(suite);
+        fuzz::check(ports->CanRead(nullptr, &readable) != 0 && !readable,
+                    "channel ports: a null port read");
+    }
+    r->sSPBasic->ReleaseSuite(asked.name, asked.version);
+}
+
 // Sets one field of the record from the script, picked by `field`: the
 // image description, the plane and row layout, the transpose flag, the
 // 32-bit size and rectangle, the layer count and the transparency plane.
@@ -632,6 +695,9 @@ int16_t run_ops(FormatRecord *r, int count, int16_t result) {
                 break;
             case 12:
                 port_op(r, arg);
+                break;
+            case 13:
+                suite_op(r, arg);
                 break;
             default:
                 return result;

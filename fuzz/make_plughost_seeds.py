@@ -95,6 +95,16 @@ def descriptor_dispose():
     return bytes([0x0B | 3 << 4])
 
 
+def resource(kind, rtype, index=0):
+    """resourceProcs: 0 count, 1 get, 2 add the newest handle, 3 delete."""
+    return bytes([0x07 | kind << 4]) + struct.pack("<Ih", rtype, index)
+
+
+def suite(kind, size=0):
+    """By name: 0 buffer v1 (New), 1 handle v2 (New), 2 channel ports v3, 3 one not offered."""
+    return bytes([0x0D | kind << 4]) + (struct.pack("<i", size) if kind < 3 else b"")
+
+
 def lut(index, r, g, b):
     return bytes([0x08, index, r, g, b])
 
@@ -238,6 +248,13 @@ def seeds():
     yield "read_basic_blocks", b"\0\0" + import_block() + step(0, basic(1, 16), basic(2, 100000),
                                                                basic(0, name=1)) + step(
         0, basic(1, -1)) + read_script(1, 2, 2, 8, 1)[2:]
+    # Suites by name on the first call, and a resource added at the read's
+    # finish from a handle of the handle suite, then read back.
+    hist = 0x68697374
+    yield "read_suites", b"\0\0" + import_block() + step(
+        0, suite(0, 64), suite(1, 8), suite(2), suite(3)) + step() + read_script(
+        1, 2, 2, 8, 1)[2:-1] + step(0, suite(1, 4), resource(2, hist), resource(1, hist, 1),
+                                    resource(0, hist), resource(3, hist, 1))
 
     planes = [(0, 0, 3, 4, 4, p, p, 1, 0) for p in range(3)]
     tiles = [(0, 0, 3, 2, 6, 0, 2, 3, 1), (0, 2, 3, 4, 6, 0, 2, 3, 1)]

@@ -190,12 +190,30 @@ TEST(PlughostSweep, NetpbmPlugin) {
 // The scripted plug-in: a grey image of kRows rows, one row per advanceState
 // and a progress report after each, stopping with "user cancelled" when the
 // abort flag is up. Its options and estimate phases ask for one row as a
-// chunk, and every phase keeps a block from the basic suite from its start to
-// its finish (going without it when the block cannot be had).
+// chunk, and every phase keeps a block from the basic suite and one from the
+// buffer suite from its start to its finish (going without them when they
+// cannot be had); at the read's finish it adds a resource from a handle of
+// the handle suite, as shipping plug-ins add their history.
 constexpr int16_t kRows = 5, kWidth = 3;
+
+template <typename Suite>
+const Suite *suite_named(FormatRecord *r, const char *name, int32_t version) {
+    const void *suite = nullptr;
+    EXPECT_EQ(r->sSPBasic->AcquireSuite(name, version, &suite), 0) << name;
+    return static_cast<const Suite *>(suite);
+}
+
+void add_history(FormatRecord *r) {
+    auto *handles = suite_named<PSHandleSuite2>(r, PI_HANDLE_SUITE_NAME, 2);
+    PIHandle h = handles->New(8);
+    if (!h) return;
+    r->resourceProcs->addProc(0x68697374, h);  // 'hist'; a refusal is no reason to stop
+    handles->Dispose(h);
+}
 
 void keep_block(int16_t selector, FormatRecord *r) {
     static void *block = nullptr;
+    static char *buffer = nullptr;
     const bool start =
         selector == formatSelectorReadStart || selector == formatSelectorOptionsStart ||
         selector == formatSelectorEstimateStart || selector == formatSelectorWriteStart;
@@ -207,6 +225,10 @@ void keep_block(int16_t selector, FormatRecord *r) {
         r->sSPBasic->FreeBlock(block);
         block = nullptr;
     }
+    auto *buffers = suite_named<PSBufferSuite2>(r, PI_BUFFER_SUITE_NAME, 1);
+    if (start && !buffer) buffer = buffers->New(nullptr, 32);
+    if (finish) buffers->Dispose(&buffer);
+    if (selector == formatSelectorReadFinish) add_history(r);
 }
 
 void one_row_at_a_time(int16_t selector, FormatRecord *r, intptr_t *) {
@@ -257,9 +279,10 @@ TEST(PlughostSweep, ScriptedPlugin) {
         export_case(SCRIPT_PLUGIN, "scripted export after options",
                     image(kWidth, kRows, 8, ramp(256)), true),
     };
-    // The plug-in's blocks are the ones whose failure it survives: one in
-    // the read, three (options, estimate, write) in an export.
-    for (sweep::Case &c : cases) c.optional_allocations = c.writes ? 3 : 1;
+    // The plug-in's blocks are the ones whose failure it survives: two and
+    // the resource list in the read, two per phase (options, estimate,
+    // write) in an export.
+    for (sweep::Case &c : cases) c.optional_allocations = c.writes ? 6 : 3;
     sweep::run_all(cases);
     g_script.reset();
 }
@@ -283,7 +306,7 @@ TEST(PlughostSweep, ScriptedPluginSettings) {
         s->record().iniPath = const_cast<char *>(settings.c_str());
         return s;
     };
-    stored.optional_allocations = 3 + 7;
+    stored.optional_allocations = 6 + 7;  // the plug-in's blocks, as above, and the settings
     sweep::run_all({stored});
     g_script.reset();
 }
@@ -397,7 +420,7 @@ TEST(PlughostSweep, ScriptedPluginLayersWithAlpha) {
         s->record().imageIndex = 4;
         return s;
     };
-    c.optional_allocations = 1;  // the plug-in's block
+    c.optional_allocations = 3;  // the plug-in's blocks and the resource list, as above
     sweep::run_all({c});
     g_script.reset();
 }
