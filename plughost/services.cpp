@@ -108,18 +108,34 @@ int16_t PI_CDECL BufferReserve(int32_t) {
 
 // A handle is a cell of the global heap holding its block's address, so that
 // resizing may move the block while the handle stays valid (see the note in
-// format_record.h). Cell and block come from the global heap, fixed and
-// zero-filled.
+// format_record.h). The cell also keeps the size the plug-in asked for: the
+// global heap may round a block up (Windows reports one byte for an empty
+// block), and a handle's size is what was asked for. Cell and block come
+// from the global heap, fixed and zero-filled.
+namespace {
+
+struct HandleCell {
+    char *block;  // first: plug-ins read the block's address through the handle
+    size_t size;
+};
+
+HandleCell *CellOf(PIHandle handle) {
+    return reinterpret_cast<HandleCell *>(handle);
+}
+
+}  // namespace
+
 PIHandle PI_CDECL HandleNew(int32_t size) {
     if (size < 0) return nullptr;
-    auto cell = static_cast<PIHandle>(flt::platform_global_alloc(sizeof(char *)));
+    auto *cell = static_cast<HandleCell *>(flt::platform_global_alloc(sizeof(HandleCell)));
     if (!cell) return nullptr;
-    *cell = static_cast<char *>(flt::platform_global_alloc(static_cast<size_t>(size)));
-    if (!*cell) {
+    cell->block = static_cast<char *>(flt::platform_global_alloc(static_cast<size_t>(size)));
+    if (!cell->block) {
         flt::platform_global_free(cell);
         return nullptr;
     }
-    return cell;
+    cell->size = static_cast<size_t>(size);
+    return &cell->block;
 }
 
 void PI_CDECL HandleDispose(PIHandle handle) {
@@ -131,7 +147,7 @@ void PI_CDECL HandleDispose(PIHandle handle) {
 
 int32_t PI_CDECL HandleGetSize(PIHandle handle) {
     if (!handle || !*handle) return 0;
-    size_t size = flt::platform_global_size(*handle);
+    size_t size = CellOf(handle)->size;
     return size > INT32_MAX ? INT32_MAX : static_cast<int32_t>(size);
 }
 
@@ -141,6 +157,7 @@ int16_t PI_CDECL HandleSetSize(PIHandle handle, int32_t size) {
     void *block = flt::platform_global_realloc(*handle, static_cast<size_t>(size));
     if (!block) return piMemFullErr;
     *handle = static_cast<char *>(block);
+    CellOf(handle)->size = static_cast<size_t>(size);
     return piNoErr;
 }
 
